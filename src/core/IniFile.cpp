@@ -1,0 +1,145 @@
+#include "core/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringList>
+
+#include "core/GbkText.h"
+
+namespace rig {
+namespace {
+
+QStringList ReadLines(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QString text = FromGbk(file.readAll());
+  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  QStringList lines = text.split(QLatin1Char('\n'));
+  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+// "[Name]" -> "Name"; anything else -> nothing.
+std::optional<QString> SectionName(const QString& line) {
+  QString t = line.trimmed();
+  if (t.size() < 2 || !t.startsWith(QLatin1Char('[')) || !t.endsWith(QLatin1Char(']'))) return std::nullopt;
+  return t.mid(1, t.size() - 2).trimmed();
+}
+
+// "key = value" -> key; comment and other lines -> nothing.
+std::optional<QString> KeyName(const QString& line) {
+  QString t = line.trimmed();
+  if (t.isEmpty() || t.startsWith(QLatin1Char(';'))) return std::nullopt;
+  qsizetype eq = t.indexOf(QLatin1Char('='));
+  if (eq <= 0) return std::nullopt;
+  return t.left(eq).trimmed();
+}
+
+bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+}  // namespace
+
+EIniWriteError::EIniWriteError(const QString& message)
+    : std::runtime_error(message.toStdString()), message_(message) {}
+
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const {
+  bool inSection = false;
+  for (const QString& line : ReadLines(path_)) {
+    if (auto name = SectionName(line)) {
+      inSection = SameName(*name, section);
+      continue;
+    }
+    if (!inSection) continue;
+    auto k = KeyName(line);
+    if (k && SameName(*k, key)) return line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
+  }
+  return defaultValue;
+}
+
+int TIniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
+  return ParseIniInteger(ReadString(section, key, QString())).value_or(defaultValue);
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+  QStringList lines = ReadLines(path_);
+  const QString entry = key + QLatin1Char('=') + value;
+
+  qsizetype sectionLine = -1;
+  qsizetype insertAt = -1;  // after the last non-blank line of the section
+  bool replaced = false;
+  for (qsizetype i = 0; i < lines.size() && !replaced; ++i) {
+    if (auto name = SectionName(lines[i])) {
+      if (sectionLine >= 0) break;  // left our section
+      if (SameName(*name, section)) {
+        sectionLine = i;
+        insertAt = i + 1;
+      }
+      continue;
+    }
+    if (sectionLine < 0) continue;
+    auto k = KeyName(lines[i]);
+    if (k && SameName(*k, key)) {
+      lines[i] = entry;
+      replaced = true;
+    } else if (!lines[i].trimmed().isEmpty()) {
+      insertAt = i + 1;
+    }
+  }
+  if (!replaced) {
+    if (sectionLine < 0) {
+      if (!lines.isEmpty() && !lines.last().trimmed().isEmpty()) lines.append(QString());
+      lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
+      lines.append(entry);
+    } else {
+      lines.insert(insertAt, entry);
+    }
+  }
+
+  QSaveFile file(path_);
+  if (file.open(QIODevice::WriteOnly)) {
+    file.write(ToGbk(lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n")));
+    if (file.commit()) return;
+  }
+  throw EIniWriteError(QStringLiteral("Unable to write to %1").arg(path_));
+}
+
+void TIniFile::WriteInteger(const QString& section, const QString& key, int value) {
+  WriteString(section, key, QString::number(value));
+}
+
+std::optional<int> ParseIniInteger(const QString& text) {
+  QString t = text.trimmed();
+  bool negative = false;
+  if (t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'))) {
+    negative = t.startsWith(QLatin1Char('-'));
+    t = t.mid(1);
+  }
+  int base = 10;
+  if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+    base = 16;
+    t = t.mid(2);
+  } else if (t.startsWith(QLatin1Char('$'))) {
+    base = 16;
+    t = t.mid(1);
+  }
+  if (t.isEmpty()) return std::nullopt;
+  for (QChar c : t) {
+    bool digit = base == 10 ? (c >= QLatin1Char('0') && c <= QLatin1Char('9')) : QStringLiteral("0123456789abcdefABCDEF").contains(c);
+    if (!digit) return std::nullopt;
+  }
+  bool ok = false;
+  qulonglong magnitude = t.toULongLong(&ok, base);
+  if (!ok) return std::nullopt;
+  if (base == 16 && !negative && magnitude <= 0xFFFFFFFFull) {
+    // Hexadecimal spells the 32-bit pattern: $FFFFFFFF is -1.
+    return static_cast<int>(static_cast<quint32>(magnitude));
+  }
+  if (magnitude > 0x80000000ull) return std::nullopt;
+  const qlonglong value = negative ? -static_cast<qlonglong>(magnitude) : static_cast<qlonglong>(magnitude);
+  if (value > INT32_MAX) return std::nullopt;
+  return static_cast<int>(value);
+}
+
+}  // namespace rig

@@ -1,0 +1,53 @@
+#include "core/Startup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include "core/Config.h"
+#include "core/GlobVar.h"
+#include "core/IniFile.h"
+#include "core/RunLog.h"
+
+namespace rig {
+
+void InitSharedState(GlobVar& g, const QString& exeDir) {
+  for (int s = 1; s <= kStationCount; ++s) {
+    StationShared& st = *g.Station(s);
+    g.ClearActionQueue(s);
+    st.PortOpen = false;
+    st.Connected = false;
+    st.RxCount = 0;
+    st.State.TestRunning = false;
+  }
+  g.ExeDir = exeDir;
+  g.ConfigPath = exeDir + QStringLiteral("Config.ini");
+  LoadConfig(g);
+  for (int s = 1; s <= kStationCount; ++s) {
+    g.Station(s)->Run.CountDone = 0;
+    g.Station(s)->State.FirstStatusPending = true;
+  }
+  g.Log = std::make_unique<TRunLog>(exeDir);
+  InstallRunLog(g.Log.get());
+}
+
+QString ShutdownSharedState(GlobVar& g) {
+  QString error;
+  try {
+    SaveTestIdentity(g);
+  } catch (const EIniWriteError& e) {
+    error = e.Message();
+    WriteLog(error);
+  }
+  g.ClearActionQueue(1);
+  g.ClearActionQueue(2);
+  if (InstalledRunLog() == g.Log.get()) InstallRunLog(nullptr);
+  return error;
+}
+
+QString ExecutableDir() {
+  QString dir = QCoreApplication::applicationDirPath();
+  if (dir.isEmpty()) dir = QDir::currentPath();
+  return QDir::cleanPath(dir) + QLatin1Char('/');
+}
+
+}  // namespace rig

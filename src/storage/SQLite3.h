@@ -1,0 +1,43 @@
+#pragma once
+// One open SQLite connection. Opened for one operation and freed after it.
+// Text goes in and out as bytes: the databases hold GBK text, which callers
+// convert with the encoding module.
+#include <QByteArray>
+#include <memory>
+
+#include "storage/SQLiteException.h"
+#include "storage/SQLiteValue.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace rig {
+
+class TSQLiteTable;
+
+class TSQLiteDatabase {
+ public:
+  // `fileName` in UTF-8; SQLite creates a missing file.
+  explicit TSQLiteDatabase(const QByteArray& fileName);
+  ~TSQLiteDatabase();
+  TSQLiteDatabase(const TSQLiteDatabase&) = delete;
+  TSQLiteDatabase& operator=(const TSQLiteDatabase&) = delete;
+
+  // Runs the first statement of `sql`, which returns no rows. Values in
+  // `params` are bound to ?1, ?2, ...: entered texts never become SQL.
+  void RunSQL(const QByteArray& sql, const SqlParams& params = {});
+
+  // Runs a query and returns all its rows; the statement is finished before
+  // this returns.
+  std::unique_ptr<TSQLiteTable> QueryTable(const QByteArray& sql, const SqlParams& params = {});
+
+  sqlite3* Handle() const { return db_; }
+
+ private:
+  sqlite3_stmt* Prepare(const QByteArray& sql, const SqlParams& params);
+  [[noreturn]] void RaiseSQLError(const QString& message, const QByteArray& sql);
+
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace rig
