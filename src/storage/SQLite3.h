@@ -6,14 +6,13 @@
 #include <memory>
 
 #include "storage/SQLiteException.h"
+#include "storage/SQLiteTable3.h"
 #include "storage/SQLiteValue.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace rig {
-
-class TSQLiteTable;
 
 class TSQLiteDatabase {
  public:
