@@ -1,10 +1,11 @@
-// render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H]
+// render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--form setcomm|about]
 //
 // Builds the main window in a scratch folder (its own Config.ini and Log/),
 // shows it offscreen at the design size 1277 x 1021 and saves what it draws.
 // The window is drawn as the operator first sees it, both panels locked;
 // --unlocked draws both stations as after a successful handshake; --crop
-// keeps one part of the picture, to look at it closely.
+// keeps one part of the picture, to look at it closely; --form draws the
+// settings dialog or the about box instead, as they open over the window.
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -12,6 +13,8 @@
 
 #include "core/Notifier.h"
 #include "ui/Mainfrm.h"
+#include "ui/SetCommfrm.h"
+#include "ui/UDlgAbout.h"
 
 namespace {
 
@@ -31,6 +34,7 @@ int main(int argc, char* argv[]) {
   bool unlocked = false;
   QSize size(1277, 1021);
   QRect crop;
+  QString form;
   for (int i = 0; i < args.size(); ++i) {
     if (args[i] == QLatin1String("--unlocked")) {
       unlocked = true;
@@ -40,12 +44,14 @@ int main(int argc, char* argv[]) {
     } else if (args[i] == QLatin1String("--crop") && i + 1 < args.size()) {
       const QStringList r = args[++i].split(QLatin1Char(','));
       if (r.size() == 4) crop = QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
+    } else if (args[i] == QLatin1String("--form") && i + 1 < args.size()) {
+      form = args[++i];
     } else {
       out = args[i];
     }
   }
   if (out.isEmpty() || !size.isValid()) {
-    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H]\n";
+    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--form setcomm|about]\n";
     return 2;
   }
 
@@ -61,7 +67,17 @@ int main(int argc, char* argv[]) {
       window.SetStationControlsEnabled(2, true);
     }
     QApplication::processEvents();
-    if (!window.grab(crop.isValid() ? crop : QRect(QPoint(0, 0), QSize(-1, -1))).save(out)) {
+    std::unique_ptr<QWidget> dialog;
+    if (form == QLatin1String("setcomm"))
+      dialog = std::make_unique<rig::TfrmSetComm>(window.Shared(), window.Notifier(), &window);
+    else if (form == QLatin1String("about"))
+      dialog = std::make_unique<rig::TFrmAbout>(&window);
+    if (dialog) {
+      dialog->show();
+      QApplication::processEvents();
+    }
+    QWidget& target = dialog ? *dialog : static_cast<QWidget&>(window);
+    if (!target.grab(crop.isValid() ? crop : QRect(QPoint(0, 0), QSize(-1, -1))).save(out)) {
       QTextStream(stderr) << "cannot write " << out << "\n";
       rc = 1;
     }

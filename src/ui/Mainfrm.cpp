@@ -47,6 +47,8 @@ TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifie
   if (!notifier_) notifier_ = std::make_unique<TMessageBoxNotifier>(this);
   setObjectName(QStringLiteral("frmHX4417"));
   setWindowTitle(MainWindowCaption());
+  // Menus and notices are windows of their own: they take the font too.
+  setAttribute(Qt::WA_WindowPropagation);
   setFont(DesignFont());
   resize(1277, 1021);
 
