@@ -48,10 +48,7 @@ TEST(TestModes, CodesBetweenAndBeyondTheModesAreNotModes) {
 
 TEST(TestModes, InitialPromptCarriesTheTrailingComma) {
   EXPECT_EQ(InitialPromptText(), QStringLiteral("操作提示：当前是寿命试验（单分单合），"));
-  EXPECT_EQ(kStartupMode, 2);
-  EXPECT_EQ(kModeWhenNoneSelected, 17);
-  EXPECT_EQ(kIgnoreRefusals, 5);
-  EXPECT_EQ(kDoNotIgnoreRefusals, 10);
+  EXPECT_NE(InitialPromptText(), ModePrompt(kLifeOpenThenClose)) << "the first update must change it";
 }
 
 }  // namespace

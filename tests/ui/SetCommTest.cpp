@@ -201,9 +201,5 @@ TEST_F(SetCommTest, SwitchingStationsDiscardsUnsavedChanges) {
   EXPECT_EQ(shared.Station(1)->Config.PortName, QStringLiteral("COM1"));
 }
 
-TEST(SerialPortList, NamesArePlatformPortNamesWithoutDevicePrefix) {
-  for (const QString& name : PresentSerialPorts()) EXPECT_FALSE(name.startsWith(QLatin1String("/dev/"))) << name.toStdString();
-}
-
 }  // namespace
 }  // namespace rig
