@@ -1,20 +1,260 @@
 #include "ui/Mainfrm.h"
 
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
 #include "core/Startup.h"
+#include "ui/DesignFont.h"
+#include "ui/MessageBoxNotifier.h"
+#include "ui/SetCommfrm.h"
+#include "ui/StationPanel.h"
+#include "ui/UDlgAbout.h"
 
 namespace rig {
+namespace {
 
-TfrmHX4417::TfrmHX4417(const QString& exeDir, QWidget* parent) : QMainWindow(parent) {
+constexpr int kStation1Width = 640;
+// Between the two stations' disconnect requests when all stations stop.
+constexpr int kDisconnectGapMs = 200;
+
+QFrame* NewPanel(QWidget* parent, const char* name, bool bevel) {
+  auto* panel = new QFrame(parent);
+  panel->setObjectName(QLatin1String(name));
+  panel->setFrameStyle(bevel ? (QFrame::Panel | QFrame::Raised) : QFrame::NoFrame);
+  return panel;
+}
+
+// The child fills `panel`.
+void Fill(QWidget* panel, QWidget* child) {
+  auto* layout = new QVBoxLayout(panel);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(child);
+}
+
+}  // namespace
+
+QString MainWindowCaption() { return QStringLiteral("高压开关机械寿命磨合试验系统V1p3"); }
+
+TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifier, QWidget* parent)
+    : QMainWindow(parent), notifier_(std::move(notifier)) {
+  if (!notifier_) notifier_ = std::make_unique<TMessageBoxNotifier>(this);
   setObjectName(QStringLiteral("frmHX4417"));
-  setWindowTitle(QStringLiteral("高压开关机械寿命磨合试验系统V1p3"));
+  setWindowTitle(MainWindowCaption());
+  // Menus and notices are windows of their own: they take the font too.
+  setAttribute(Qt::WA_WindowPropagation);
+  setFont(DesignFont());
   resize(1277, 1021);
+
+  BuildMenu();
+  auto* panel1 = NewPanel(this, "Panel1", false);
+  auto* column = new QVBoxLayout(panel1);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(BuildToolBar(panel1));
+  column->addWidget(BuildStations(panel1), 1);
+  setCentralWidget(panel1);
+
+  for (int s = 1; s <= kStationCount; ++s) {
+    auto* timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("Timer%1").arg(StationDesign(s).Timer));
+    timer->setInterval(1000);
+    timers_[Index(s)] = timer;
+    controllers_[Index(s)] = std::make_unique<TStationController>(s, *shared_.Station(s), Panel(s), *notifier_);
+    WireStation(s);
+  }
   FormCreate(exeDir);
 }
 
-TfrmHX4417::~TfrmHX4417() { FormDestroy(); }
+TfrmHX4417::~TfrmHX4417() {
+  FormDestroy();
+  // The controllers go before the widgets that signal them.
+  for (TStationPanel* p : panels_) p->disconnect(this);
+}
+
+void TfrmHX4417::BuildMenu() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName(QStringLiteral("MainMenu1"));
+  auto addAction = [this](QWidget* where, const char* name, const QString& caption, void (TfrmHX4417::*handler)()) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(QLatin1String(name));
+    where->addAction(action);
+    if (handler) connect(action, &QAction::triggered, this, handler);
+    return action;
+  };
+
+  QMenu* program = bar->addMenu(QStringLiteral("程序"));
+  program->setObjectName(QStringLiteral("N1"));
+  program->menuAction()->setObjectName(QStringLiteral("N1"));
+  addAction(program, "N6", QStringLiteral("启动所有工位"), &TfrmHX4417::N6Click);
+  addAction(program, "N7", QStringLiteral("关闭所有工位并退出"), &TfrmHX4417::N7Click);
+  // Entries without a submenu act when the menu bar entry itself is clicked.
+  addAction(bar, "N2", QStringLiteral("数据管理"), &TfrmHX4417::N2Click);
+  addAction(bar, "N3", QStringLiteral("安全管理"), nullptr)->setVisible(false);
+  addAction(bar, "N4", QStringLiteral("设置"), &TfrmHX4417::N4Click);
+  QMenu* help = bar->addMenu(QStringLiteral("帮助"));
+  help->setObjectName(QStringLiteral("N5"));
+  help->menuAction()->setObjectName(QStringLiteral("N5"));
+  addAction(help, "N8", QStringLiteral("帮助"), &TfrmHX4417::N8Click);
+  addAction(help, "N9", QStringLiteral("关于"), &TfrmHX4417::N9Click);
+}
+
+QWidget* TfrmHX4417::BuildToolBar(QWidget* parent) {
+  auto* bar = NewPanel(parent, "CoolBar1", false);
+  bar->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+  bar->setFixedHeight(41);
+  for (int s = 1; s <= kStationCount; ++s) {
+    const int n = StationDesign(s).LinkButton;
+    QToolButton* b = NewSpeedButton(QStringLiteral("SpeedButton%1").arg(n), QStringLiteral("开启工位%1").arg(s), bar);
+    b->move(s == 1 ? 16 : 104, 8);
+    linkButtons_[Index(s)] = b;
+  }
+  connect(linkButtons_[0], &QToolButton::clicked, this, &TfrmHX4417::SpeedButton1Click);
+  connect(linkButtons_[1], &QToolButton::clicked, this, &TfrmHX4417::SpeedButton2Click);
+  return bar;
+}
+
+QWidget* TfrmHX4417::BuildStations(QWidget* parent) {
+  auto* panel2 = NewPanel(parent, "Panel2", false);
+  auto* row = new QHBoxLayout(panel2);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+
+  // Station 1 keeps its width; station 2 takes whatever the window gives.
+  auto* panel3 = NewPanel(panel2, "Panel3", true);
+  panel3->setFixedWidth(kStation1Width);
+  panels_[0] = new TStationPanel(StationDesign(1), panel3);
+  Fill(panel3, panels_[0]);
+
+  auto* panel4 = NewPanel(panel2, "Panel4", true);
+  auto* panel8 = NewPanel(panel4, "Panel8", true);
+  panels_[1] = new TStationPanel(StationDesign(2), panel8);
+  Fill(panel8, panels_[1]);
+  Fill(panel4, panel8);
+
+  row->addWidget(panel3);
+  row->addWidget(panel4, 1);
+  return panel2;
+}
+
+void TfrmHX4417::WireStation(int station) {
+  TStationPanel* panel = panels_[Index(station)];
+  panel->AttachLinkButton(linkButtons_[Index(station)]);
+  connect(panel, &TStationPanel::modeClicked, this,
+          station == 1 ? &TfrmHX4417::RadioButton1Click : &TfrmHX4417::RadioButton17Click);
+  connect(panel, &TStationPanel::parameterExited, this,
+          [this, station](int number) { ParameterExited(station, number); });
+}
+
+void TfrmHX4417::ParameterExited(int station, int number) {
+  const ParameterDef* def = FindParameter(number);
+  if (!def) return;
+  switch (def->Range) {
+    case ParameterRange::Duration: return Edit5Exit(station, number);
+    case ParameterRange::DelayMs: return Edit7Exit(station, number);
+    case ParameterRange::DelaySeconds: return Edit10Exit(station, number);
+    case ParameterRange::SetCount: return Edit18Exit(station, number);
+  }
+}
+
+void TfrmHX4417::SetStationControlsEnabled(int station, bool enabled) {
+  if (station == 1 || station == 2) Controller(station).SetControlsEnabled(enabled);
+}
+
+// --- window events --------------------------------------------------------
 
 void TfrmHX4417::FormCreate(const QString& exeDir) { InitSharedState(shared_, exeDir); }
 
-void TfrmHX4417::FormDestroy() { ShutdownSharedState(shared_); }
+void TfrmHX4417::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  FormShow();
+}
+
+void TfrmHX4417::FormShow() {
+  SetStationControlsEnabled(1, false);
+  SetStationControlsEnabled(2, false);
+  OpenStationLinks();
+  RestoreStationFields();
+}
+
+void TfrmHX4417::RestoreStationFields() {
+  for (int s = 1; s <= kStationCount; ++s) {
+    Controller(s).RestoreIdentity();
+    Panel(s).SetDigitsOnlyStyle();
+  }
+}
+
+void TfrmHX4417::closeEvent(QCloseEvent* event) {
+  FormCloseQuery();
+  event->accept();
+}
+
+void TfrmHX4417::FormCloseQuery() {
+  DisconnectStation(1);
+  QThread::msleep(kDisconnectGapMs);
+  DisconnectStation(2);
+}
+
+void TfrmHX4417::FormDestroy() {
+  CloseStationLinks();
+  for (int s = 1; s <= kStationCount; ++s) Controller(s).StoreIdentity();
+  ShutdownSharedState(shared_);
+}
+
+// --- links ------------------------------------------------------------------
+// The serial links are not part of this window yet: these are the places the
+// link management is called from (show, settings, menus, link buttons, close).
+
+void TfrmHX4417::OpenStationLinks() {}
+
+void TfrmHX4417::ConnectStation(int) {}
+
+bool TfrmHX4417::DisconnectStation(int) { return false; }
+
+void TfrmHX4417::CloseStationLinks() {}
+
+void TfrmHX4417::LinkButtonClick(int station) {
+  if (shared_.Station(station)->Connected)
+    DisconnectStation(station);
+  else
+    ConnectStation(station);
+}
+
+// --- menus ------------------------------------------------------------------
+
+void TfrmHX4417::N2Click() { ShowSearchResults(); }
+
+// The search window comes with the record browsing.
+void TfrmHX4417::ShowSearchResults() {}
+
+void TfrmHX4417::N4Click() {
+  ShowSetComm(shared_, *notifier_, this);
+  // Saved or not, the ports are reopened with what memory now holds.
+  OpenStationLinks();
+}
+
+void TfrmHX4417::N6Click() {
+  ConnectStation(1);
+  ConnectStation(2);
+}
+
+void TfrmHX4417::N7Click() {
+  DisconnectStation(1);
+  QThread::msleep(kDisconnectGapMs);
+  DisconnectStation(2);
+  close();
+}
+
+void TfrmHX4417::N8Click() { OpenHelpDocument(shared_.HelpFileName, shared_.ExeDir, helpOpener_); }
+
+void TfrmHX4417::N9Click() { ShowAbout(this); }
 
 }  // namespace rig

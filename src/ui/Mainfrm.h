@@ -1,25 +1,101 @@
 #pragma once
-// The operator's main window.
+// The operator's main window: menu bar, tool bar with the two link buttons,
+// station 1's panel at a fixed 640 pixels on the left and station 2's taking
+// the rest. Its handlers are thin: what a station does lives in its
+// TStationController.
 #include <QMainWindow>
+#include <array>
+#include <memory>
 
 #include "core/GlobVar.h"
+#include "core/Notifier.h"
+#include "testing/StationController.h"
+#include "ui/HelpDocument.h"
+
+class QTimer;
+class QToolButton;
 
 namespace rig {
+
+class TStationPanel;
 
 class TfrmHX4417 : public QMainWindow {
   Q_OBJECT
  public:
   // `exeDir` is the folder holding Config.ini, Log/ and the databases.
-  explicit TfrmHX4417(const QString& exeDir, QWidget* parent = nullptr);
+  // Without a notifier, notices are message boxes over this window.
+  explicit TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifier = nullptr,
+                      QWidget* parent = nullptr);
   ~TfrmHX4417() override;
 
   GlobVar& Shared() { return shared_; }
+  INotifier& Notifier() { return *notifier_; }
+  // Station 1 or 2.
+  TStationPanel& Panel(int station) { return *panels_[Index(station)]; }
+  TStationController& Controller(int station) { return *controllers_[Index(station)]; }
+  QTimer& RetryTimer(int station) { return *timers_[Index(station)]; }
+
+  // Where "帮助" hands the help document; the desktop by default.
+  void SetHelpOpener(DocumentOpener opener) { helpOpener_ = std::move(opener); }
+
+  void SetStationControlsEnabled(int station, bool enabled);
+
+  // The serial links. Opening a port sends nothing; connecting makes the
+  // handshake; disconnecting asks the controller to let go.
+  void OpenStationLinks();
+  void ConnectStation(int station);
+  bool DisconnectStation(int station);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
+  static int Index(int station) { return station == 2 ? 1 : 0; }
+
+  void BuildMenu();
+  QWidget* BuildToolBar(QWidget* parent);
+  QWidget* BuildStations(QWidget* parent);
+  void WireStation(int station);
+
   void FormCreate(const QString& exeDir);
+  void FormShow();
+  void FormCloseQuery();
   void FormDestroy();
+  void RestoreStationFields();
+  void CloseStationLinks();
+  void ShowSearchResults();
+
+  void LinkButtonClick(int station);
+  void SpeedButton1Click() { LinkButtonClick(1); }
+  void SpeedButton2Click() { LinkButtonClick(2); }
+  void RadioButton1Click(int tag) { Controller(1).ShowModePrompt(tag); }
+  void RadioButton17Click(int tag) { Controller(2).ShowModePrompt(tag); }
+  void ParameterExited(int station, int number);
+  void Edit5Exit(int station, int number) { Controller(station).CheckParameterExit(number, ParameterRange::Duration); }
+  void Edit7Exit(int station, int number) { Controller(station).CheckParameterExit(number, ParameterRange::DelayMs); }
+  void Edit10Exit(int station, int number) {
+    Controller(station).CheckParameterExit(number, ParameterRange::DelaySeconds);
+  }
+  void Edit18Exit(int station, int number) { Controller(station).CheckParameterExit(number, ParameterRange::SetCount); }
+  void N2Click();
+  void N4Click();
+  void N6Click();
+  void N7Click();
+  void N8Click();
+  void N9Click();
 
   GlobVar shared_;
+  std::unique_ptr<INotifier> notifier_;
+  DocumentOpener helpOpener_ = OpenWithDesktop;
+  std::array<TStationPanel*, kStationCount> panels_{};
+  std::array<std::unique_ptr<TStationController>, kStationCount> controllers_;
+  std::array<QToolButton*, kStationCount> linkButtons_{};
+  std::array<QTimer*, kStationCount> timers_{};
+  bool shown_ = false;
 };
+
+// "高压开关机械寿命磨合试验系统V1p3"
+QString MainWindowCaption();
 
 }  // namespace rig

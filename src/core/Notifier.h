@@ -1,0 +1,23 @@
+#pragma once
+// Operator notices. Every message box the program shows goes through one
+// INotifier owned by the main window, so tests can record what the operator
+// would have seen without a modal box stopping them.
+#include <QString>
+
+namespace rig {
+
+enum class NoticeIcon { Information, None };
+
+class INotifier {
+ public:
+  virtual ~INotifier() = default;
+
+  // A box captioned "提示" with an OK button.
+  virtual void Notice(const QString& text, NoticeIcon icon = NoticeIcon::Information) = 0;
+
+  // The application's standard error box (application title as caption, error
+  // icon): for an error that ended what the operator was doing.
+  virtual void Error(const QString& text) = 0;
+};
+
+}  // namespace rig

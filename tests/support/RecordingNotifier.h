@@ -1,0 +1,39 @@
+#pragma once
+// Keeps every notice instead of showing a box, so a test sees what the
+// operator would have seen and never blocks on a modal box.
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "core/Notifier.h"
+
+namespace rigtest {
+
+struct RecordedNotice {
+  bool error = false;  // the application's error box rather than "提示"
+  rig::NoticeIcon icon = rig::NoticeIcon::Information;
+  QString text;
+};
+
+class RecordingNotifier : public rig::INotifier {
+ public:
+  void Notice(const QString& text, rig::NoticeIcon icon) override {
+    notices.push_back({false, icon, text});
+    if (onNotice) onNotice();
+  }
+  void Error(const QString& text) override {
+    notices.push_back({true, rig::NoticeIcon::None, text});
+    if (onNotice) onNotice();
+  }
+
+  QStringList Texts() const {
+    QStringList t;
+    for (const RecordedNotice& n : notices) t << n.text;
+    return t;
+  }
+
+  std::vector<RecordedNotice> notices;
+  std::function<void()> onNotice;  // runs as the box would be shown
+};
+
+}  // namespace rigtest

@@ -1,0 +1,86 @@
+// render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--form setcomm|about]
+//
+// Builds the main window in a scratch folder (its own Config.ini and Log/),
+// shows it offscreen at the design size 1277 x 1021 and saves what it draws.
+// The window is drawn as the operator first sees it, both panels locked;
+// --unlocked draws both stations as after a successful handshake; --crop
+// keeps one part of the picture, to look at it closely; --form draws the
+// settings dialog or the about box instead, as they open over the window.
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cstdlib>
+
+#include "core/Notifier.h"
+#include "ui/Mainfrm.h"
+#include "ui/SetCommfrm.h"
+#include "ui/UDlgAbout.h"
+
+namespace {
+
+class SilentNotifier : public rig::INotifier {
+ public:
+  void Notice(const QString& text, rig::NoticeIcon) override { QTextStream(stderr) << "notice: " << text << "\n"; }
+  void Error(const QString& text) override { QTextStream(stderr) << "error: " << text << "\n"; }
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  const QStringList args = app.arguments().mid(1);
+  QString out;
+  bool unlocked = false;
+  QSize size(1277, 1021);
+  QRect crop;
+  QString form;
+  for (int i = 0; i < args.size(); ++i) {
+    if (args[i] == QLatin1String("--unlocked")) {
+      unlocked = true;
+    } else if (args[i] == QLatin1String("--size") && i + 1 < args.size()) {
+      const QStringList wh = args[++i].split(QLatin1Char('x'));
+      if (wh.size() == 2) size = QSize(wh[0].toInt(), wh[1].toInt());
+    } else if (args[i] == QLatin1String("--crop") && i + 1 < args.size()) {
+      const QStringList r = args[++i].split(QLatin1Char(','));
+      if (r.size() == 4) crop = QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
+    } else if (args[i] == QLatin1String("--form") && i + 1 < args.size()) {
+      form = args[++i];
+    } else {
+      out = args[i];
+    }
+  }
+  if (out.isEmpty() || !size.isValid()) {
+    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--form setcomm|about]\n";
+    return 2;
+  }
+
+  QTemporaryDir scratch;
+  if (!scratch.isValid()) return 1;
+  int rc = 0;
+  {
+    rig::TfrmHX4417 window(scratch.path() + QLatin1Char('/'), std::make_unique<SilentNotifier>());
+    window.resize(size);
+    window.show();
+    if (unlocked) {
+      window.SetStationControlsEnabled(1, true);
+      window.SetStationControlsEnabled(2, true);
+    }
+    QApplication::processEvents();
+    std::unique_ptr<QWidget> dialog;
+    if (form == QLatin1String("setcomm"))
+      dialog = std::make_unique<rig::TfrmSetComm>(window.Shared(), window.Notifier(), &window);
+    else if (form == QLatin1String("about"))
+      dialog = std::make_unique<rig::TFrmAbout>(&window);
+    if (dialog) {
+      dialog->show();
+      QApplication::processEvents();
+    }
+    QWidget& target = dialog ? *dialog : static_cast<QWidget&>(window);
+    if (!target.grab(crop.isValid() ? crop : QRect(QPoint(0, 0), QSize(-1, -1))).save(out)) {
+      QTextStream(stderr) << "cannot write " << out << "\n";
+      rc = 1;
+    }
+  }
+  return rc;
+}
