@@ -22,6 +22,10 @@ class SilentNotifier : public rig::INotifier {
  public:
   void Notice(const QString& text, rig::NoticeIcon) override { QTextStream(stderr) << "notice: " << text << "\n"; }
   void Error(const QString& text) override { QTextStream(stderr) << "error: " << text << "\n"; }
+  bool Confirm(const QString& text) override {
+    QTextStream(stderr) << "confirm: " << text << "\n";
+    return false;
+  }
 };
 
 }  // namespace

@@ -18,6 +18,9 @@ class INotifier {
   // The application's standard error box (application title as caption, error
   // icon): for an error that ended what the operator was doing.
   virtual void Error(const QString& text) = 0;
+
+  // A box captioned "提示" with OK and Cancel and a warning icon; true for OK.
+  virtual bool Confirm(const QString& text) = 0;
 };
 
 }  // namespace rig

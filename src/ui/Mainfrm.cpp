@@ -12,6 +12,7 @@
 #include "core/Startup.h"
 #include "ui/DesignFont.h"
 #include "ui/MessageBoxNotifier.h"
+#include "ui/SearchResultfrm.h"
 #include "ui/SetCommfrm.h"
 #include "ui/StationPanel.h"
 #include "ui/UDlgAbout.h"
@@ -232,8 +233,7 @@ void TfrmHX4417::LinkButtonClick(int station) {
 
 void TfrmHX4417::N2Click() { ShowSearchResults(); }
 
-// The search window comes with the record browsing.
-void TfrmHX4417::ShowSearchResults() {}
+void TfrmHX4417::ShowSearchResults() { rig::ShowSearchResults(this, shared_.ExeDir, *notifier_); }
 
 void TfrmHX4417::N4Click() {
   ShowSetComm(shared_, *notifier_, this);

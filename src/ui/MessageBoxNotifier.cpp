@@ -25,4 +25,10 @@ void TMessageBoxNotifier::Error(const QString& text) {
   box.exec();
 }
 
+bool TMessageBoxNotifier::Confirm(const QString& text) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), text, QMessageBox::Ok | QMessageBox::Cancel,
+                  BoxOwner(owner_));
+  return box.exec() == QMessageBox::Ok;
+}
+
 }  // namespace rig

@@ -14,6 +14,7 @@ class TMessageBoxNotifier : public INotifier {
 
   void Notice(const QString& text, NoticeIcon icon) override;
   void Error(const QString& text) override;
+  bool Confirm(const QString& text) override;
 
  private:
   QPointer<QWidget> owner_;

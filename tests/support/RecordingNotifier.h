@@ -26,6 +26,11 @@ class RecordingNotifier : public rig::INotifier {
     if (onNotice) onNotice();
   }
 
+  bool Confirm(const QString& text) override {
+    confirmations.push_back(text);
+    return confirmAnswer;
+  }
+
   QStringList Texts() const {
     QStringList t;
     for (const RecordedNotice& n : notices) t << n.text;
@@ -33,6 +38,8 @@ class RecordingNotifier : public rig::INotifier {
   }
 
   std::vector<RecordedNotice> notices;
+  QStringList confirmations;
+  bool confirmAnswer = true;  // what the operator answers
   std::function<void()> onNotice;  // runs as the box would be shown
 };
 

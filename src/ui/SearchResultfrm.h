@@ -1,0 +1,48 @@
+#pragma once
+// The saved-test search window: filters, order, the list, delete and the way
+// into a test's detail window.
+#include <QDialog>
+
+class QDateEdit;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTreeWidget;
+
+namespace rig {
+
+class INotifier;
+
+class TfrmSearchResult : public QDialog {
+  Q_OBJECT
+ public:
+  TfrmSearchResult(const QString& exeDir, INotifier& notifier, QWidget* parent = nullptr);
+
+  // Handlers, named as the operator's controls.
+  void BitBtn3Click();  // 查询
+  void BitBtn2Click();  // 删除
+  void BitBtn6Click();  // 退出
+  void ListView1DblClick();
+
+ signals:
+  // Asked for the detail window of the test with this AutoID.
+  void DetailRequested(const QString& autoId);
+
+ private:
+  void FormCreate();
+
+  QString exeDir_;
+  INotifier& notifier_;
+  QLineEdit* edit_[4] = {};  // Edit1 出厂编号, Edit2 开关型号, Edit3 工位, Edit4 操作员
+  QDateEdit* from_ = nullptr;  // DateTimePicker1
+  QDateEdit* to_ = nullptr;    // DateTimePicker2
+  QRadioButton* ascending_ = nullptr;   // RadioButton1 顺序
+  QRadioButton* descending_ = nullptr;  // RadioButton2 逆序
+  QTreeWidget* list_ = nullptr;         // ListView1
+};
+
+// Opens the search window modally; double-clicked tests open their detail
+// window over it. Nothing is kept between openings.
+void ShowSearchResults(QWidget* parent, const QString& exeDir, INotifier& notifier);
+
+}  // namespace rig
