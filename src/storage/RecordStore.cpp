@@ -2,12 +2,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 
 #include "core/DateTimeText.h"
 #include "core/GbkText.h"
 #include "storage/SQLite3.h"
 #include "storage/Schema.h"
+#include "testing/TestParameters.h"
 
 namespace rig {
 namespace {
@@ -53,7 +53,7 @@ void WriteDetailRows(const QString& templatePath, const QString& detailPath, con
   }
 }
 
-void WriteSummaryRow(const QString& summaryPath, const TestSummary& test, const std::array<int32_t, 5>& params,
+void WriteSummaryRow(const QString& summaryPath, const TestSummary& test, const std::array<int, 5>& params,
                      const QString& detailPath) {
   TSQLiteDatabase db(summaryPath.toUtf8());
   db.RunSQL(SchemaStatement(QStringLiteral("TestInfo")));
@@ -66,7 +66,7 @@ void WriteSummaryRow(const QString& summaryPath, const TestSummary& test, const 
               int64_t{test.Station},
               Gbk(detailPath),
               int64_t{test.Mode}};
-  for (int32_t v : params) p.emplace_back(int64_t{v});
+  for (int v : params) p.emplace_back(int64_t{v});
   p.emplace_back(int64_t{test.CountDone});
   p.emplace_back(int64_t{test.IgnoreRefusals ? 1 : 0});
   db.RunSQL(
@@ -78,15 +78,6 @@ void WriteSummaryRow(const QString& summaryPath, const TestSummary& test, const 
 
 }  // namespace
 
-bool ParseParameterText(const QString& text, int32_t* value) {
-  static const QRegularExpression kInteger(QStringLiteral("^[+-]?[0-9]+$"));
-  if (!kInteger.match(text).hasMatch()) return false;
-  bool ok = false;
-  const int v = text.toInt(&ok, 10);
-  if (ok) *value = v;
-  return ok;
-}
-
 SaveOutcome WriteTestRecord(const QString& exeDir, const TestSummary& test, ActionQueue& actions,
                             const QDateTime& now) {
   SaveOutcome out;
@@ -95,7 +86,7 @@ SaveOutcome WriteTestRecord(const QString& exeDir, const TestSummary& test, Acti
     return out;
   }
 
-  std::array<int32_t, 5> params{};
+  std::array<int, 5> params{};
   const std::array<int, 5> numbers = SavedParameterNumbers(test.Mode);
   for (size_t i = 0; i < numbers.size(); ++i) {
     if (numbers[i] == 0) continue;

@@ -27,7 +27,4 @@ struct SaveOutcome {
 SaveOutcome WriteTestRecord(const QString& exeDir, const TestSummary& test, ActionQueue& actions,
                             const QDateTime& now = QDateTime::currentDateTime());
 
-// The text of a parameter edit as a 32-bit integer (decimal, optional sign).
-bool ParseParameterText(const QString& text, int32_t* value);
-
 }  // namespace rig

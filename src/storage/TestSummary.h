@@ -17,7 +17,7 @@ struct TestSummary {
   QDateTime StartTime;
   QDateTime EndTime;
   int Mode = 0;
-  std::array<QString, 20> ParamTexts;  // parameter n (1..20) at index n-1
+  std::array<QString, 20> ParamTexts;  // parameter n (1..20, payload order) at index n-1
   int32_t CountDone = 0;
   bool IgnoreRefusals = true;
 };

@@ -11,6 +11,7 @@
 
 #include "core/Startup.h"
 #include "ui/DesignFont.h"
+#include "storage/StationSave.h"
 #include "ui/MessageBoxNotifier.h"
 #include "ui/SearchResultfrm.h"
 #include "ui/SetCommfrm.h"
@@ -151,6 +152,12 @@ void TfrmHX4417::WireStation(int station) {
           station == 1 ? &TfrmHX4417::RadioButton1Click : &TfrmHX4417::RadioButton17Click);
   connect(panel, &TStationPanel::parameterExited, this,
           [this, station](int number) { ParameterExited(station, number); });
+  connect(panel, &TStationPanel::saveClicked, this,
+          station == 1 ? &TfrmHX4417::SpeedButton6Click : &TfrmHX4417::SpeedButton10Click);
+}
+
+void TfrmHX4417::SaveButtonClick(int station) {
+  SaveStationTest(shared_.ExeDir, station, *shared_.Station(station), Panel(station), *notifier_);
 }
 
 void TfrmHX4417::ParameterExited(int station, int number) {

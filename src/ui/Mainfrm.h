@@ -78,6 +78,9 @@ class TfrmHX4417 : public QMainWindow {
     Controller(station).CheckParameterExit(number, ParameterRange::DelaySeconds);
   }
   void Edit18Exit(int station, int number) { Controller(station).CheckParameterExit(number, ParameterRange::SetCount); }
+  void SaveButtonClick(int station);
+  void SpeedButton6Click() { SaveButtonClick(1); }
+  void SpeedButton10Click() { SaveButtonClick(2); }
   void N2Click();
   void N4Click();
   void N6Click();

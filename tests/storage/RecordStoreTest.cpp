@@ -71,27 +71,10 @@ TEST(SavedParameters, EachModeSavesItsOwnEdits) {
     std::array<int, 5> numbers;
   } cases[] = {
       {1, {1, 0, 0, 0, 0}},       {2, {2, 0, 0, 0, 0}},      {3, {3, 0, 0, 0, 0}},   {4, {4, 0, 0, 0, 0}},
-      {5, {5, 7, 0, 0, 0}},       {17, {6, 13, 14, 0, 0}},   {18, {8, 9, 10, 0, 0}}, {19, {11, 12, 15, 0, 0}},
+      {5, {5, 6, 0, 0, 0}},       {17, {7, 8, 9, 0, 0}},     {18, {10, 11, 12, 0, 0}}, {19, {13, 14, 15, 0, 0}},
       {20, {16, 17, 18, 19, 20}}, {0, {0, 0, 0, 0, 0}},      {6, {0, 0, 0, 0, 0}},   {21, {0, 0, 0, 0, 0}},
   };
   for (const Case& c : cases) EXPECT_EQ(SavedParameterNumbers(c.mode), c.numbers) << c.mode;
-}
-
-TEST(SavedParameters, ParameterTextMustBeA32BitInteger) {
-  struct Case {
-    const char* text;
-    bool ok;
-    int32_t value;
-  } cases[] = {{"500", true, 500},  {"-3", true, -3},      {"+7", true, 7},          {"0", true, 0},
-               {"", false, 0},      {"12a", false, 0},     {" 5", false, 0},         {"$10", false, 0},
-               {"2147483647", true, 2147483647},           {"2147483648", false, 0}, {"99999999999", false, 0}};
-  for (const Case& c : cases) {
-    int32_t v = -99;
-    EXPECT_EQ(ParseParameterText(c.text, &v), c.ok) << c.text;
-    if (c.ok) {
-      EXPECT_EQ(v, c.value) << c.text;
-    }
-  }
 }
 
 TEST_F(RecordStoreFixture, SavesSummaryAndActionsInTheirFormats) {
@@ -117,9 +100,9 @@ TEST_F(RecordStoreFixture, SavesSummaryAndActionsInTheirFormats) {
       {"iWorkIndex", "1"},
       {"DetailSaveDBName", out.DetailPath.toUtf8()},
       {"iDealType", "17"},
-      {"Param1", "106"},
-      {"Param2", "113"},
-      {"Param3", "114"},
+      {"Param1", "107"},
+      {"Param2", "108"},
+      {"Param3", "109"},
       {"Param4", "0"},
       {"Param5", "0"},
       {"iDealTimes", "500"},
@@ -183,14 +166,14 @@ TEST_F(RecordStoreFixture, SavingTwiceInOneSecondNeverReplacesTheFirstDetailFile
 }
 
 TEST_F(RecordStoreFixture, ABadParameterSavesNothingAndKeepsTheActions) {
-  test.ParamTexts[13].clear();  // parameter 14: the set count of mode 17
+  test.ParamTexts[8].clear();  // parameter 9: the set count of mode 17
   queue.push_back(Action(1, 1, {1, 1, 1}, {"", "", ""}));
   const SaveOutcome out = Save();
   EXPECT_FALSE(out.Ok);
   EXPECT_FALSE(out.Error.isEmpty());
   EXPECT_EQ(queue.size(), 1u);
   EXPECT_EQ(Summary()->RowCount(), 0);
-  test.ParamTexts[13] = "500";
+  test.ParamTexts[8] = "500";
   EXPECT_TRUE(Save().Ok);
   EXPECT_TRUE(queue.empty());
 }

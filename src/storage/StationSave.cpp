@@ -1,0 +1,40 @@
+#include "storage/StationSave.h"
+
+#include "core/GlobVar.h"
+#include "core/Notifier.h"
+#include "core/RunLog.h"
+#include "core/StationView.h"
+#include "testing/TestModes.h"
+
+namespace rig {
+
+SaveOutcome SaveTestRecord(const QString& exeDir, int station, StationShared& shared, const IStationView& view,
+                           const QDateTime& now) {
+  TestSummary test;
+  test.Station = station;
+  test.OpenType = view.IdentityText(kSwitchModel);
+  test.OutIndex = view.IdentityText(kFactoryNumber);
+  test.WorkArea = view.IdentityText(kStationText);
+  test.WorkName = view.IdentityText(kOperatorName);
+  test.StartTime = shared.State.StartTime;
+  test.EndTime = shared.State.EndTime;
+  test.Mode = shared.Run.Mode;
+  for (int n = 1; n <= 20; ++n) test.ParamTexts[n - 1] = view.ParameterText(n);
+  test.CountDone = shared.Run.CountDone;
+  test.IgnoreRefusals = view.IsRefusalOptionChecked(kIgnoreRefusals);
+  return WriteTestRecord(exeDir, test, shared.Actions, now);
+}
+
+void SaveStationTest(const QString& exeDir, int station, StationShared& shared, IStationView& view,
+                     INotifier& notifier) {
+  const SaveOutcome out = SaveTestRecord(exeDir, station, shared, view);
+  if (out.Ok) {
+    notifier.Notice(QStringLiteral("保存数据成功！"));
+    view.SetSaveEnabled(false);
+    return;
+  }
+  WriteLog(QStringLiteral("工位%1保存数据失败：%2").arg(station).arg(out.Error));
+  notifier.Notice(QStringLiteral("保存数据失败！测试数据仍保留，可再次保存。\n") + out.Error);
+}
+
+}  // namespace rig
