@@ -23,6 +23,9 @@ constexpr auto kIdleWake = std::chrono::milliseconds(500);
 constexpr auto kHangupCheck = std::chrono::milliseconds(20);
 constexpr auto kSaveInterval = std::chrono::milliseconds(500);
 constexpr qsizetype kMaxPendingBytes = 1 << 20;
+// A pulled cable loses nothing already on the wire: the line drops only after
+// the program has had time (several of its 20 ms polls) to read the last frame.
+constexpr auto kDropGrace = std::chrono::milliseconds(100);
 
 QString Hex(const QByteArray& bytes) {
   return HexBytes(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<int>(bytes.size())).trimmed();
@@ -55,6 +58,7 @@ struct TControllerSim::Line {
   bool Probed = false;
   Clock::time_point NextHangupCheck{};
   bool DropPending = false;
+  std::optional<Clock::time_point> DropAt;
   std::optional<Clock::time_point> RestoreAt;
   int Restores = 0;
 
@@ -226,9 +230,13 @@ void TControllerSim::ServeOnce() {
       CollectOutput(line, now);
       Flush(line, now);
       if (line.DropPending && line.Out.empty()) {
-        DropLine(line);
-        if (line.RestoreAt) wakeAt = std::min(wakeAt, *line.RestoreAt);
-        continue;
+        if (!line.DropAt) line.DropAt = now + kDropGrace;
+        if (now >= *line.DropAt) {
+          DropLine(line);
+          if (line.RestoreAt) wakeAt = std::min(wakeAt, *line.RestoreAt);
+          continue;
+        }
+        wakeAt = std::min(wakeAt, *line.DropAt);
       }
       if (const auto due = line.Controller->NextDue()) wakeAt = std::min(wakeAt, *due);
       if (!line.Out.empty() && !line.WriteBlocked)
@@ -382,6 +390,7 @@ void TControllerSim::Flush(Line& line, Clock::time_point now) {
 
 void TControllerSim::DropLine(Line& line) {
   line.DropPending = false;
+  line.DropAt.reset();
   line.Out.clear();
   line.OutBytes = 0;
   line.Controller->LineDropped();

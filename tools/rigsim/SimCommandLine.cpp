@@ -165,8 +165,8 @@ ParseOutcome ParseCommandLine(const QStringList& args, SimOptions& options, QStr
                                       QStringLiteral("Fault: set the unused bits 1, 3, 5, 6, 7 of every break "
                                                      "byte."));
   const QCommandLineOption dropLineAt(QStringLiteral("drop-line-at"),
-                                      QStringLiteral("Fault: drop the line right after reporting action N of a "
-                                                     "run (once); the test stops there."),
+                                      QStringLiteral("Fault: drop the line once, just after action N of a run "
+                                                     "has been reported and read; the test stops there."),
                                       QStringLiteral("N"));
   const QCommandLineOption restoreAfter(QStringLiteral("restore-after"),
                                         QStringLiteral("Bring a dropped line back after MS milliseconds on a new "
