@@ -11,6 +11,7 @@
 
 #include "core/Startup.h"
 #include "ui/DesignFont.h"
+#include "protocol/Dispatch.h"
 #include "storage/StationSave.h"
 #include "ui/MessageBoxNotifier.h"
 #include "ui/SearchResultfrm.h"
@@ -47,6 +48,7 @@ QString MainWindowCaption() { return QStringLiteral("高压开关机械寿命磨
 TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifier, QWidget* parent)
     : QMainWindow(parent), notifier_(std::move(notifier)) {
   if (!notifier_) notifier_ = std::make_unique<TMessageBoxNotifier>(this);
+  stationNotifier_ = std::make_unique<TDeferringNotifier>(*notifier_, this);
   setObjectName(QStringLiteral("frmHX4417"));
   setWindowTitle(MainWindowCaption());
   // Menus and notices are windows of their own: they take the font too.
@@ -68,7 +70,13 @@ TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifie
     timer->setObjectName(QStringLiteral("Timer%1").arg(StationDesign(s).Timer));
     timer->setInterval(1000);
     timers_[Index(s)] = timer;
-    controllers_[Index(s)] = std::make_unique<TStationController>(s, *shared_.Station(s), Panel(s), *notifier_);
+    controllers_[Index(s)] =
+        std::make_unique<TStationController>(s, *shared_.Station(s), Panel(s), *stationNotifier_);
+    links_[Index(s)] =
+        std::make_unique<TStationLink>(s, *shared_.Station(s), Panel(s), *stationNotifier_, this, *timer);
+    links_[Index(s)]->SetFrameSink([this](const uint8_t* frame, int length) { OnFrame(frame, length); });
+    frames_.SetLink(s, links_[Index(s)].get());
+    connect(timer, &QTimer::timeout, this, s == 1 ? &TfrmHX4417::Timer1Timer : &TfrmHX4417::Timer2Timer);
     WireStation(s);
   }
   FormCreate(exeDir);
@@ -218,16 +226,26 @@ void TfrmHX4417::FormDestroy() {
 }
 
 // --- links ------------------------------------------------------------------
-// The serial links are not part of this window yet: these are the places the
-// link management is called from (show, settings, menus, link buttons, close).
 
-void TfrmHX4417::OpenStationLinks() {}
+void TfrmHX4417::OpenStationLinks() {
+  for (int s = 1; s <= kStationCount; ++s) Link(s).OpenLink();
+}
 
-void TfrmHX4417::ConnectStation(int) {}
+void TfrmHX4417::ConnectStation(int station) { Link(station).ConnectStation(); }
 
-bool TfrmHX4417::DisconnectStation(int) { return false; }
+bool TfrmHX4417::DisconnectStation(int station) { return Link(station).DisconnectStation(); }
 
-void TfrmHX4417::CloseStationLinks() {}
+void TfrmHX4417::CloseStationLinks() {
+  // Both readers are told to stop before either is waited for.
+  for (int s = 1; s <= kStationCount; ++s) Link(s).RequestStop();
+  for (int s = 1; s <= kStationCount; ++s) Link(s).CloseLink();
+}
+
+// WM_FRAME: a frame of either station, on this thread, while its reader waits.
+void TfrmHX4417::OnFrame(const uint8_t* frame, int length) {
+  TDeferringNotifier::DeferScope deferNotices(*stationNotifier_);
+  DispatchFrame(frame, length, frames_);
+}
 
 void TfrmHX4417::LinkButtonClick(int station) {
   if (shared_.Station(station)->Connected)

@@ -8,7 +8,10 @@
 #include <memory>
 
 #include "core/GlobVar.h"
+#include "core/DeferringNotifier.h"
 #include "core/Notifier.h"
+#include "protocol/StationLink.h"
+#include "testing/StationFrames.h"
 #include "testing/StationController.h"
 #include "ui/HelpDocument.h"
 
@@ -34,6 +37,7 @@ class TfrmHX4417 : public QMainWindow {
   TStationPanel& Panel(int station) { return *panels_[Index(station)]; }
   TStationController& Controller(int station) { return *controllers_[Index(station)]; }
   QTimer& RetryTimer(int station) { return *timers_[Index(station)]; }
+  TStationLink& Link(int station) { return *links_[Index(station)]; }
 
   // Where "帮助" hands the help document; the desktop by default.
   void SetHelpOpener(DocumentOpener opener) { helpOpener_ = std::move(opener); }
@@ -67,6 +71,9 @@ class TfrmHX4417 : public QMainWindow {
   void ShowSearchResults();
 
   void LinkButtonClick(int station);
+  void OnFrame(const uint8_t* frame, int length);
+  void Timer1Timer() { Link(1).RetryTick(); }
+  void Timer2Timer() { Link(2).RetryTick(); }
   void SpeedButton1Click() { LinkButtonClick(1); }
   void SpeedButton2Click() { LinkButtonClick(2); }
   void RadioButton1Click(int tag) { Controller(1).ShowModePrompt(tag); }
@@ -90,11 +97,15 @@ class TfrmHX4417 : public QMainWindow {
 
   GlobVar shared_;
   std::unique_ptr<INotifier> notifier_;
+  // What station code tells the operator; held back while a frame is handled.
+  std::unique_ptr<TDeferringNotifier> stationNotifier_;
   DocumentOpener helpOpener_ = OpenWithDesktop;
   std::array<TStationPanel*, kStationCount> panels_{};
   std::array<std::unique_ptr<TStationController>, kStationCount> controllers_;
   std::array<QToolButton*, kStationCount> linkButtons_{};
   std::array<QTimer*, kStationCount> timers_{};
+  std::array<std::unique_ptr<TStationLink>, kStationCount> links_;
+  TStationFrames frames_;
   bool shown_ = false;
 };
 

@@ -5,6 +5,7 @@
 
 #include "storage/SQLite3.h"
 #include "storage/Schema.h"
+#include "support/QuietPorts.h"
 #include "support/RecordingNotifier.h"
 #include "support/TempDir.h"
 #include "ui/Mainfrm.h"
@@ -15,6 +16,7 @@ namespace {
 
 struct SaveButtonTest : ::testing::Test {
   rigtest::TempDir dir;
+  rigtest::QuietPorts ports{dir.Path()};
   rigtest::RecordingNotifier* notifier = nullptr;
   std::unique_ptr<TfrmHX4417> window;
 

@@ -1,0 +1,112 @@
+#include "protocol/ReceivePath.h"
+
+#include <QLoggingCategory>
+#include <cstring>
+
+#include "core/GlobVar.h"
+#include "core/RunLog.h"
+#include "protocol/Frame.h"
+
+namespace rig {
+namespace {
+
+Q_LOGGING_CATEGORY(lcReceive, "rig.receive", QtWarningMsg)
+
+QString ReceivedText(const uint8_t* data, int count) {
+  static const char kHex[] = "0123456789ABCDEF";
+  QString text = QStringLiteral("收到");
+  text.reserve(2 + count * 3);
+  for (int i = 0; i < count; ++i) {
+    text += QLatin1Char(' ');
+    text += QLatin1Char(kHex[data[i] >> 4]);
+    text += QLatin1Char(kHex[data[i] & 0x0F]);
+  }
+  return text;
+}
+
+// Keeps the bytes from `from` on at the start of the buffer.
+void KeepFrom(StationShared& rx, int from) {
+  const int kept = rx.RxCount - from;
+  std::memmove(rx.RxBuffer.data(), rx.RxBuffer.data() + from, static_cast<size_t>(kept));
+  std::memset(rx.RxBuffer.data() + kept, 0, static_cast<size_t>(kRxBufferSize - kept));
+  rx.RxCount = kept;
+}
+
+}  // namespace
+
+bool IsAcceptedFrameStart(uint8_t code, int length) {
+  switch (code) {
+    case kCodeLink: return length == kLinkReplyLength;
+    case kCodeSettings: return length == 104;
+    case kCodeStart: return length == 1;
+    case kCodeStatus: return true;
+    default: return false;
+  }
+}
+
+void ReceiveBatch(int station, StationShared& rx, const uint8_t* data, int count, const FrameDelivery& deliver) {
+  if (count <= 0) return;
+  const QString logText = ReceivedText(data, count);
+  qCDebug(lcReceive).noquote() << logText;
+  WriteLog(logText);
+
+  // The buffer never overflows: a batch that does not fit behind what is
+  // buffered (a kept frame start that keeps waiting for bytes that never
+  // come, say) replaces it. A batch holds at most kRxBufferSize bytes.
+  if (count > kRxBufferSize) {
+    data += count - kRxBufferSize;
+    count = kRxBufferSize;
+  }
+  if (rx.RxCount < 0 || rx.RxCount + count > kRxBufferSize) rx.RxCount = 0;
+  std::memcpy(rx.RxBuffer.data() + rx.RxCount, data, static_cast<size_t>(count));
+  rx.RxCount += count;
+
+  const uint8_t s = static_cast<uint8_t>(station);
+  int i = 0;
+  for (;;) {
+    if (i >= rx.RxCount) {
+      rx.RxCount = 0;  // nothing worth keeping
+      return;
+    }
+    const uint8_t* at = rx.RxBuffer.data() + i;
+    if (at[0] != s) {
+      ++i;
+      continue;
+    }
+    if (i + 5 >= rx.RxCount) {  // fewer than six bytes: wait for more
+      KeepFrom(rx, i);
+      return;
+    }
+    const uint8_t code = at[1];
+    const int length = FramePayloadLength(at);
+    if (!IsAcceptedFrameStart(code, length)) {
+      ++i;
+      continue;
+    }
+    const int frameLength = length + kFrameOverhead;
+    if (i + frameLength > rx.RxCount) {
+      if (frameLength > kRxBufferSize) {  // can never fit: not a frame start
+        ++i;
+        continue;
+      }
+      KeepFrom(rx, i);
+      return;
+    }
+    std::memcpy(rx.FrameBuffer.data(), at, static_cast<size_t>(frameLength));
+    rx.FrameLength = frameLength;
+    if (!VerifyFrameChecksum(rx.FrameBuffer.data(), frameLength)) {
+      ++i;
+      continue;
+    }
+    if (!deliver()) return;  // the link is stopping
+    const int end = i + frameLength;
+    if (end >= rx.RxCount) {
+      rx.RxCount = 0;
+      return;
+    }
+    KeepFrom(rx, end);
+    i = 0;
+  }
+}
+
+}  // namespace rig

@@ -1,0 +1,76 @@
+#pragma once
+// One station's link with its controller: the serial port opened with the
+// station's settings, the handshake that connects and disconnects, the
+// one-second retries of an unanswered handshake, and the panel switched
+// between usable and locked as the controller reports the link up or down.
+// Runs on the window thread; received frames come back to it there.
+#include <QDateTime>
+#include <QObject>
+#include <functional>
+#include <memory>
+
+#include "protocol/StationWriter.h"
+
+class QTimer;
+
+namespace rig {
+
+class INotifier;
+class IStationView;
+class TSerialComm;
+struct StationShared;
+
+class TStationLink : public IStationWriter {
+ public:
+  // Called on the window thread with each frame of this station's controller.
+  using FrameSink = std::function<void(const uint8_t* frame, int length)>;
+
+  // `window` is the object on whose thread frames are dispatched; `retryTimer`
+  // is the station's one-second handshake timer.
+  TStationLink(int station, StationShared& shared, IStationView& view, INotifier& notifier, QObject* window,
+               QTimer& retryTimer);
+  ~TStationLink() override;
+
+  int Station() const { return station_; }
+  void SetFrameSink(FrameSink sink) { sink_ = std::move(sink); }
+  void SetClock(std::function<QDateTime()> now) { now_ = std::move(now); }
+
+  // (Re)opens the port with the station's settings; tells the operator when
+  // it cannot be opened. Sends nothing.
+  void OpenLink();
+  // Closes the port and lets the reader go (program end).
+  void CloseLink();
+  // Stops the reader without waiting (so both stations stop at once).
+  void RequestStop();
+
+  void ConnectStation();
+  bool DisconnectStation();
+  // The retry timer's tick.
+  void RetryTick();
+  // A link reply of this station's controller: 0x22 accepted, 0x11 disconnected.
+  void OnLinkReply(uint8_t status);
+
+  bool Write(const QByteArray& bytes) override;
+
+  QString DevicePath() const { return devicePath_; }
+  TSerialComm* Comm() { return comm_.get(); }
+
+ private:
+  void OnBatch(const uint8_t* data, int count);  // reader thread
+
+  const int station_;
+  StationShared& shared_;
+  IStationView& view_;
+  INotifier& notifier_;
+  QObject* window_;
+  QTimer& timer_;
+  std::unique_ptr<TSerialComm> comm_;
+  QString devicePath_;
+  FrameSink sink_;
+  std::function<QDateTime()> now_ = [] { return QDateTime::currentDateTime(); };
+};
+
+// The link button's caption: "开启工位1" / "停止工位1" and so on.
+QString LinkButtonCaption(int station, bool connected);
+
+}  // namespace rig
