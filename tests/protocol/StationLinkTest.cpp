@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <QTimer>
+
+#include "../serial/PtyLine.h"
+#include "../testing/FakeStationView.h"
+#include "../ui/UiTestSupport.h"
+#include "core/GlobVar.h"
+#include "protocol/Frame.h"
+#include "protocol/StationLink.h"
+#include "support/RecordingNotifier.h"
+
+using namespace rig;
+
+namespace {
+
+QByteArray Hex(const char* hex) { return QByteArray::fromHex(hex); }
+
+struct StationLinkTest : ::testing::Test {
+  rigtest::PtyLine line;
+  StationShared shared;
+  rigtest::FakeStationView view;
+  rigtest::RecordingNotifier notifier;
+  QObject window;
+  QTimer timer;
+  std::unique_ptr<TStationLink> link;
+
+  void Make(int station, const QString& port) {
+    shared.Config.PortName = port;
+    link = std::make_unique<TStationLink>(station, shared, view, notifier, &window, timer);
+    link->SetClock([] { return QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0)); });
+  }
+  void Open(int station = 1) {
+    ASSERT_TRUE(line.Ok());
+    Make(station, line.Device());
+    link->OpenLink();
+    ASSERT_TRUE(shared.PortOpen);
+  }
+};
+
+}  // namespace
+
+TEST_F(StationLinkTest, OpeningSendsNothingAndAFailureNamesTheDevice) {
+  Open();
+  EXPECT_TRUE(notifier.notices.empty());
+  EXPECT_TRUE(line.Receive(1, 100).isEmpty());
+
+  StationShared other;
+  rigtest::FakeStationView otherView;
+  other.Config.PortName = "/nonexistent/ttyX";
+  TStationLink missing(2, other, otherView, notifier, &window, timer);
+  missing.OpenLink();
+  EXPECT_FALSE(other.PortOpen);
+  ASSERT_EQ(notifier.notices.size(), 1u);
+  EXPECT_EQ(notifier.notices[0].text, QStringLiteral("/nonexistent/ttyX打开串口失败，请配置串口!!"));
+  EXPECT_EQ(notifier.notices[0].icon, NoticeIcon::None);
+}
+
+TEST_F(StationLinkTest, AnUnansweredHandshakeIsSentFiveTimesThenGivenUp) {
+  Open(2);
+  shared.State.FirstStatusPending = false;
+  link->ConnectStation();
+  EXPECT_TRUE(shared.State.FirstStatusPending);
+  EXPECT_TRUE(timer.isActive());
+  for (int tick = 0; tick < 5; ++tick) link->RetryTick();
+  EXPECT_FALSE(timer.isActive());
+  EXPECT_EQ(shared.HandshakeRetries, 0);
+  EXPECT_EQ(line.Receive(30), Hex("02A001000505").repeated(5));
+}
+
+TEST_F(StationLinkTest, RepeatsUsedBeforeASuccessCountAgainstTheNextHandshake) {
+  Open();
+  link->ConnectStation();
+  link->RetryTick();
+  link->RetryTick();
+  link->OnLinkReply(kLinkAccepted);
+  EXPECT_FALSE(timer.isActive());
+  EXPECT_EQ(shared.HandshakeRetries, 2);
+  line.Receive(18 + 6);  // three handshakes and the settings query
+  shared.Connected = false;
+  link->ConnectStation();
+  int sent = 1;
+  while (timer.isActive()) {
+    link->RetryTick();
+    if (timer.isActive()) ++sent;
+  }
+  EXPECT_EQ(sent, 3);
+}
+
+TEST_F(StationLinkTest, LinkRepliesUnlockAndLockThePanel) {
+  Open();
+  view.inputEnabled = false;
+  timer.start();
+  link->OnLinkReply(kLinkAccepted);
+  EXPECT_TRUE(view.inputEnabled);
+  EXPECT_FALSE(view.continueEnabled);
+  EXPECT_FALSE(view.saveEnabled);
+  EXPECT_EQ(view.linkCaption, QStringLiteral("停止工位1"));
+  EXPECT_TRUE(shared.Connected);
+  EXPECT_FALSE(timer.isActive());
+  EXPECT_EQ(line.Receive(6), Hex("01A101000F0F"));
+
+  shared.State.TestRunning = true;
+  view.startCaption = QStringLiteral("取消测试");
+  link->OnLinkReply(kLinkDisconnected);
+  EXPECT_FALSE(view.inputEnabled);
+  EXPECT_EQ(view.linkCaption, QStringLiteral("开启工位1"));
+  EXPECT_EQ(view.startCaption, QStringLiteral("开始测试"));
+  EXPECT_FALSE(shared.Connected);
+  EXPECT_FALSE(shared.State.TestRunning);
+  EXPECT_EQ(shared.State.EndTime, QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0)));
+
+  link->OnLinkReply(0x33);  // neither: nothing changes
+  EXPECT_EQ(view.linkCaption, QStringLiteral("开启工位1"));
+}
+
+TEST_F(StationLinkTest, DisconnectingARunningTestCancelsItFirst) {
+  Open();
+  shared.State.TestRunning = true;
+  QElapsedTimer t;
+  t.start();
+  EXPECT_TRUE(link->DisconnectStation());
+  EXPECT_GE(t.elapsed(), 100);
+  EXPECT_FALSE(shared.State.TestRunning);
+  EXPECT_EQ(line.Receive(7), Hex("F1") + Hex("01A001000A0A"));
+  // Without a running test: only the request.
+  EXPECT_TRUE(link->DisconnectStation());
+  EXPECT_EQ(line.Receive(6), Hex("01A001000A0A"));
+}
+
+TEST_F(StationLinkTest, FramesReachTheWindowThreadWhileTheReaderWaits) {
+  Open();
+  std::vector<QByteArray> frames;
+  std::vector<bool> onWindowThread;
+  link->SetFrameSink([&](const uint8_t* frame, int length) {
+    frames.emplace_back(reinterpret_cast<const char*>(frame), length);
+    onWindowThread.push_back(QThread::currentThread() == window.thread());
+  });
+  ASSERT_TRUE(line.Send(Hex("01A0030001122235") + Hex("01A30100") + Hex("0F0F")));
+  ASSERT_TRUE(rigtest::WaitFor([&] { return frames.size() == 2; }));
+  EXPECT_EQ(frames[0], Hex("01A0030001122235"));
+  EXPECT_EQ(frames[1], Hex("01A301000F0F"));
+  EXPECT_EQ(onWindowThread, (std::vector<bool>{true, true}));
+}
+
+TEST_F(StationLinkTest, ClosingWhileAFrameIsBeingHandedOverDoesNotHang) {
+  Open();
+  bool dispatched = false;
+  link->SetFrameSink([&](const uint8_t*, int) { dispatched = true; });
+  ASSERT_TRUE(line.Send(Hex("01A0030001122235")));
+  // Give the reader time to block in the hand-over without letting the
+  // window thread run it, then stop.
+  QThread::msleep(120);
+  QElapsedTimer t;
+  t.start();
+  link->RequestStop();
+  link->CloseLink();
+  link.reset();
+  EXPECT_LT(t.elapsed(), 5000) << "the stop waited for a hand-over that could not run";
+  EXPECT_FALSE(shared.PortOpen);
+  EXPECT_FALSE(dispatched) << "a stop request drops the frame still waiting";
+}
