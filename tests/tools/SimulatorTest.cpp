@@ -37,13 +37,13 @@ class Client {
   QByteArray Take(int n, int timeoutMs = 5000) {
     WaitFor([&] { return Size() >= n; }, timeoutMs);
     std::lock_guard lock(mutex_);
-    const QByteArray head = got_.left(n);
+    const QByteArray head(got_.constData(), std::min<qsizetype>(n, got_.size()));
     got_.remove(0, head.size());
     return head;
   }
   QByteArray All() {
     std::lock_guard lock(mutex_);
-    return got_;
+    return QByteArray(got_.constData(), got_.size());  // a deep copy: no data shared with the reader
   }
   qsizetype Size() {
     std::lock_guard lock(mutex_);
