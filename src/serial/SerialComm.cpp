@@ -1,6 +1,7 @@
 #include "serial/SerialComm.h"
 
 #include <QCoreApplication>
+#include <QThread>
 #include <array>
 #include <cerrno>
 #include <chrono>

@@ -16,7 +16,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QThread>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>

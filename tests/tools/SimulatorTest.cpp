@@ -187,6 +187,19 @@ TEST(Simulator, LinksPointAtTheDevicesAndGoAwayAtStop) {
   EXPECT_FALSE(QFileInfo(options.LinkDir + QStringLiteral("/station2")).isSymLink());
 }
 
+TEST(Simulator, AStartThatCannotOpenEveryLineLeavesNothingBehind) {
+  rigtest::TempDir dir;
+  SimOptions options = Fast();
+  options.LinkDir = dir.Path() + QStringLiteral("links");
+  QDir().mkpath(options.LinkDir);
+  options.Devices[2] = QStringLiteral("/dev/no-such-port");
+  TControllerSim sim(options);
+  QString error;
+  EXPECT_FALSE(sim.Start(&error));
+  EXPECT_TRUE(error.contains(QStringLiteral("/dev/no-such-port"))) << error.toStdString();
+  EXPECT_TRUE(QDir(options.LinkDir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).isEmpty());
+}
+
 TEST(Simulator, SplitFramesAndJunkStillCarryEveryFrameInOrder) {
   SimOptions options = Fast();
   options.Line.Split = true;
