@@ -1,7 +1,7 @@
 #include "serial/SerialComm.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
+#include <QThread>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -86,17 +86,28 @@ void TCommThread::RequestStop() {
   wait_->wake.notify_all();
 }
 
+void TCommThread::Start() {
+  if (thread_.joinable() || StopRequested()) return;
+  thread_ = std::thread([this] { Run(); });
+}
+
 void TCommThread::Finish() {
   RequestStop();
+  if (!thread_.joinable()) return;
   // A reader blocked in a blocking queued call into this thread needs this
   // thread's events processed to come back; the stop flag keeps it from
   // starting another.
-  while (!wait(QDeadlineTimer(5))) {
+  for (;;) {
+    {
+      std::unique_lock lock(wait_->mutex);
+      if (wait_->wake.wait_for(lock, std::chrono::milliseconds(5), [this] { return wait_->finished; })) break;
+    }
     if (QCoreApplication::instance()) QCoreApplication::processEvents();
   }
+  thread_.join();
 }
 
-void TCommThread::run() {
+void TCommThread::Run() {
   while (!StopRequested()) {
     {
       std::unique_lock lock(wait_->mutex);
@@ -105,6 +116,11 @@ void TCommThread::run() {
     if (StopRequested()) break;
     PollOnce();
   }
+  {
+    std::lock_guard lock(wait_->mutex);
+    wait_->finished = true;
+  }
+  wait_->wake.notify_all();
 }
 
 bool TCommThread::HandOver(QObject* target, std::function<void()> work) {
@@ -165,8 +181,7 @@ bool TSerialComm::Open(const QString& devicePath, uint32_t baudRate, uint8_t dat
   devicePath_ = devicePath;
   handle_ = port_->OpenPort(devicePath, baudRate, dataBits, parity, stopBits, flowControl);
   reader_->SetHandle(handle_);
-  if (mode_ == ReaderMode::Thread && !reader_->isRunning() && !reader_->isFinished() && !StopRequested())
-    reader_->start();
+  if (mode_ == ReaderMode::Thread) reader_->Start();
   return handle_ != kNoHandle;
 }
 

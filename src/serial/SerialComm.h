@@ -16,13 +16,13 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QThread>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "serial/CommPort.h"
 
@@ -38,10 +38,18 @@ using ReceiveCallback = std::function<void(const uint8_t* data, int count)>;
 // The link stays failed, reading nothing, until the next successful Open.
 using PortFailureCallback = std::function<void(const QString& reason)>;
 
-class TCommThread : public QThread {
+// The reader: a plain std::thread, so that its start and join are visible
+// to the thread sanitizer (Qt's own thread class synchronises out of its sight).
+class TCommThread {
  public:
   explicit TCommThread(TCommPort& port);
-  ~TCommThread() override;
+  ~TCommThread();
+  TCommThread(const TCommThread&) = delete;
+  TCommThread& operator=(const TCommThread&) = delete;
+
+  // Starts the thread; later calls, and calls after a stop, do nothing.
+  void Start();
+  bool Started() const { return thread_.joinable(); }
 
   // Takes a new handle (kNoHandle to let go of the port). Waits for a read
   // in progress, so once it returns the reader no longer touches the old
@@ -64,7 +72,7 @@ class TCommThread : public QThread {
   bool StopRequested() const { return stop_.load(); }
 
   // RequestStop, then wait until the thread has ended, processing the calling
-  // thread's events while waiting.
+  // thread's events while waiting, and join it.
   void Finish();
 
   // Runs `work` on `target`'s thread and waits until it has run. Returns
@@ -76,15 +84,15 @@ class TCommThread : public QThread {
   // Polls made so far (by the thread or PollOnce), for waiting on the reader.
   uint64_t PollCount() const { return polls_.load(); }
 
- protected:
-  void run() override;
-
  private:
+  void Run();
+
   enum class Ticket { Pending, Running, Done, Cancelled };
   struct WaitState {  // shared with work queued by HandOver, which may outlive us
     std::mutex mutex;
     std::condition_variable wake;
     bool stop = false;
+    bool finished = false;  // the thread has left its loop
   };
 
   TCommPort& port_;
@@ -97,6 +105,7 @@ class TCommThread : public QThread {
   std::atomic<bool> failed_{false};
   std::atomic<uint64_t> polls_{0};
   std::shared_ptr<WaitState> wait_ = std::make_shared<WaitState>();
+  std::thread thread_;
 };
 
 enum class ReaderMode {

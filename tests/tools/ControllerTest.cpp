@@ -24,31 +24,6 @@ ParameterBlock Distinct(int mode, int refusal = 5) {
   return b;
 }
 
-TEST(ControllerExchange, AnswersEveryCommandWithTheExactBytes) {
-  for (const uint8_t s : {uint8_t(1), uint8_t(2)}) {
-    ControllerHarness h(s);
-    const QByteArray station(1, static_cast<char>(s));
-    h.Send(HandshakeRequest(s));
-    h.Send(SettingsQuery(s));
-    h.Send(StartFrame(s, Distinct(1)));
-    h.Send(StatusQuery(s));
-    h.RunOut();
-    h.Send(DisconnectRequest(s));
-
-    QByteArray report = EncodeParameterBlock(FactorySettings().Block);
-    const std::vector<QByteArray> expected = {
-        station + Hex("A0030001122235"),
-        BuildFrame(s, kCodeSettings, report),
-        station + Hex("A201000F0F"),
-        station + Hex("A301000F0F"),
-        station + Hex("A30800010000001500000016"),  // count 1, A1 B1 C1 closed
-        station + Hex("A3010011" "11"),
-        station + Hex("A0030001121124"),
-    };
-    EXPECT_EQ(h.Take(), expected) << "station " << int(s);
-  }
-}
-
 struct ModeCase {
   int mode;
   std::vector<double> atMs;  // when each action status is sent

@@ -37,13 +37,13 @@ class Client {
   QByteArray Take(int n, int timeoutMs = 5000) {
     WaitFor([&] { return Size() >= n; }, timeoutMs);
     std::lock_guard lock(mutex_);
-    const QByteArray head = got_.left(n);
+    const QByteArray head(got_.constData(), std::min<qsizetype>(n, got_.size()));
     got_.remove(0, head.size());
     return head;
   }
   QByteArray All() {
     std::lock_guard lock(mutex_);
-    return got_;
+    return QByteArray(got_.constData(), got_.size());  // a deep copy: no data shared with the reader
   }
   qsizetype Size() {
     std::lock_guard lock(mutex_);
@@ -185,6 +185,19 @@ TEST(Simulator, LinksPointAtTheDevicesAndGoAwayAtStop) {
   sim.Stop();
   EXPECT_FALSE(QFileInfo::exists(options.LinkDir + QStringLiteral("/station1")));
   EXPECT_FALSE(QFileInfo(options.LinkDir + QStringLiteral("/station2")).isSymLink());
+}
+
+TEST(Simulator, AStartThatCannotOpenEveryLineLeavesNothingBehind) {
+  rigtest::TempDir dir;
+  SimOptions options = Fast();
+  options.LinkDir = dir.Path() + QStringLiteral("links");
+  QDir().mkpath(options.LinkDir);
+  options.Devices[2] = QStringLiteral("/dev/no-such-port");
+  TControllerSim sim(options);
+  QString error;
+  EXPECT_FALSE(sim.Start(&error));
+  EXPECT_TRUE(error.contains(QStringLiteral("/dev/no-such-port"))) << error.toStdString();
+  EXPECT_TRUE(QDir(options.LinkDir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).isEmpty());
 }
 
 TEST(Simulator, SplitFramesAndJunkStillCarryEveryFrameInOrder) {

@@ -91,7 +91,15 @@ bool TControllerSim::OpenLine(Line& line, QString* error) {
     line.Fd = line.Pty.MasterFd();
     line.DevicePath = line.Pty.SlavePath();
   }
-  if (!line.LinkPath.isEmpty() && !PointLink(line.LinkPath, line.DevicePath, error)) return false;
+  if (!line.LinkPath.isEmpty() && !PointLink(line.LinkPath, line.DevicePath, error)) {
+    if (line.GivenDevice.isEmpty()) {
+      line.Pty.Close();
+    } else {
+      line.Port.ClosePort(line.Fd);
+    }
+    line.Fd = -1;
+    return false;
+  }
   line.Up = true;
   line.HungUp = false;
   line.Probed = false;
@@ -132,16 +140,17 @@ bool TControllerSim::Start(QString* error) {
     line->Shaper = std::make_unique<TLineShaper>(faulty ? options_.Line : LineFaults{}, seed + static_cast<uint32_t>(s));
     savedVersions_[s] = line->Controller->StoredVersion();
     QString why;
-    if (!OpenLine(*line, &why)) {
+    const bool opened = OpenLine(*line, &why);
+    lines_.push_back(std::move(line));
+    if (!opened) {
       if (error) *error = QStringLiteral("station %1: %2").arg(s).arg(why);
-      lines_.clear();
+      Abandon();
       return false;
     }
-    lines_.push_back(std::move(line));
   }
   if (pipe2(wakeFds_, O_NONBLOCK | O_CLOEXEC) != 0) {
     if (error) *error = QStringLiteral("cannot make the wake-up pipe");
-    lines_.clear();
+    Abandon();
     return false;
   }
   for (const auto& line : lines_) {
@@ -162,6 +171,15 @@ bool TControllerSim::Start(QString* error) {
   if (options_.OnEvent)
     for (const QString& e : events) options_.OnEvent(e);
   return true;
+}
+
+void TControllerSim::Abandon() {
+  for (const auto& line : lines_) {
+    if (line->Up && !line->LinkPath.isEmpty()) QFile::remove(line->LinkPath);
+    if (line->Up && !line->GivenDevice.isEmpty()) line->Port.ClosePort(line->Fd);
+  }
+  lines_.clear();  // closes the pseudo-terminals
+  events_.clear();
 }
 
 void TControllerSim::Stop() {

@@ -54,6 +54,7 @@ class TControllerSim {
 
   void Run();
   void ServeOnce();
+  void Abandon();  // undoes a Start that failed half-way
   bool OpenLine(Line& line, QString* error);
   void DropLine(Line& line);
   void CheckHangup(Line& line, Clock::time_point now);

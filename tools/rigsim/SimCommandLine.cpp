@@ -59,12 +59,12 @@ bool ParseBreak(const QString& name, int& index) {
 }
 
 // "A1@3,5" or "C1@all".
-bool ParseRefusals(const QString& spec, bool onClose, std::vector<Refusal>& out) {
-  const qsizetype at = spec.indexOf(QLatin1Char('@'));
+bool ParseRefusals(const QString& text, bool onClose, std::vector<Refusal>& out) {
+  const qsizetype at = text.indexOf(QLatin1Char('@'));
   if (at <= 0) return false;
   int index = 0;
-  if (!ParseBreak(spec.left(at), index)) return false;
-  const QString actions = spec.mid(at + 1);
+  if (!ParseBreak(text.left(at), index)) return false;
+  const QString actions = text.mid(at + 1);
   if (actions.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0) {
     out.push_back({index, onClose, 0});
     return true;
