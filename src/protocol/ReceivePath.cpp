@@ -6,22 +6,18 @@
 #include "core/GlobVar.h"
 #include "core/RunLog.h"
 #include "protocol/Frame.h"
+#include "serial/HexText.h"
 
 namespace rig {
 namespace {
 
 Q_LOGGING_CATEGORY(lcReceive, "rig.receive", QtWarningMsg)
 
+// "收到" and each byte as a space and two hexadecimal digits.
 QString ReceivedText(const uint8_t* data, int count) {
-  static const char kHex[] = "0123456789ABCDEF";
-  QString text = QStringLiteral("收到");
-  text.reserve(2 + count * 3);
-  for (int i = 0; i < count; ++i) {
-    text += QLatin1Char(' ');
-    text += QLatin1Char(kHex[data[i] >> 4]);
-    text += QLatin1Char(kHex[data[i] & 0x0F]);
-  }
-  return text;
+  QString dump = HexBytes(data, count);
+  dump.chop(1);  // HexBytes puts the space after each byte
+  return QStringLiteral("收到 ") + dump;
 }
 
 // Keeps the bytes from `from` on at the start of the buffer.
