@@ -18,6 +18,9 @@ struct StationState {
   int32_t ActionNo = 0;
   QDateTime StartTime;
   QDateTime EndTime;
+  // The line failed while this test ran: the next start continues it (same
+  // start time, queued actions kept) instead of beginning a new one.
+  bool ResumeAfterLineLoss = false;
 };
 
 enum class ContactState { Open, Closed };

@@ -1,10 +1,12 @@
 #include "protocol/StationLink.h"
 
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
 #include "core/GlobVar.h"
 #include "core/Notifier.h"
+#include "core/RunLog.h"
 #include "core/StationView.h"
 #include "protocol/Frame.h"
 #include "protocol/ReceivePath.h"
@@ -19,29 +21,91 @@ QString LinkButtonCaption(int station, bool connected) {
 
 TStationLink::TStationLink(int station, StationShared& shared, IStationView& view, INotifier& notifier,
                            QObject* window, QTimer& retryTimer)
-    : station_(station), shared_(shared), view_(view), notifier_(notifier), window_(window), timer_(retryTimer) {}
+    : station_(station),
+      shared_(shared),
+      view_(view),
+      notifier_(notifier),
+      window_(window),
+      timer_(retryTimer),
+      failureInbox_(std::make_unique<QObject>()),
+      reopenTimer_(std::make_unique<QTimer>()) {
+  reopenTimer_->setInterval(kReopenIntervalMs);
+  QObject::connect(reopenTimer_.get(), &QTimer::timeout, failureInbox_.get(), [this] { ReopenTick(); });
+}
 
 TStationLink::~TStationLink() {
   comm_.reset();  // stops and joins the reader while everything it uses still exists
 }
 
-void TStationLink::OpenLink() {
+bool TStationLink::OpenPort() {
   const StationConfig& c = shared_.Config;
+  // Resolved at every open: a link name may point at a new device by now.
   devicePath_ = DevicePathFor(c.PortName);
   if (!comm_) comm_ = std::make_unique<TSerialComm>();
   if (shared_.PortOpen) comm_->Close();
   shared_.PortOpen = false;
   comm_->SetReceiveCallback([this](const uint8_t* data, int count) { OnBatch(data, count); });
+  QPointer<QObject> inbox(failureInbox_.get());
+  comm_->SetPortFailureCallback([this, inbox](const QString& reason) {
+    QMetaObject::invokeMethod(
+        inbox, [this, reason] { OnPortFailed(reason); }, Qt::QueuedConnection);
+  });
   // Only the low 8 bits of data bits, parity and stop bits reach the port.
-  if (comm_->Open(devicePath_, static_cast<uint32_t>(c.BaudRate), static_cast<uint8_t>(c.DataBits),
-                  static_cast<uint8_t>(c.ParityIndex), static_cast<uint8_t>(c.StopBitsIndex), 0)) {
-    shared_.PortOpen = true;
-  } else {
-    notifier_.Notice(devicePath_ + QStringLiteral("打开串口失败，请配置串口!!"), NoticeIcon::None);
+  shared_.PortOpen = comm_->Open(devicePath_, static_cast<uint32_t>(c.BaudRate), static_cast<uint8_t>(c.DataBits),
+                                 static_cast<uint8_t>(c.ParityIndex), static_cast<uint8_t>(c.StopBitsIndex), 0);
+  return shared_.PortOpen;
+}
+
+void TStationLink::OpenLink() {
+  reopenTimer_->stop();
+  lineLost_ = false;
+  if (!OpenPort()) notifier_.Notice(devicePath_ + QStringLiteral("打开串口失败，请配置串口!!"), NoticeIcon::None);
+}
+
+void TStationLink::OnPortFailed(const QString& reason) {
+  if (lineLost_ || !comm_) return;
+  lineLost_ = true;
+  reconnectAfterReopen_ = shared_.Connected || timer_.isActive();
+  if (shared_.State.TestRunning) {
+    // The run is not over: the count reached and the queued actions stay, and
+    // the next start after the line is back resumes it.
+    shared_.State.ResumeAfterLineLoss = true;
+    shared_.State.TestRunning = false;
+    shared_.State.EndTime = now_();
   }
+  comm_->Close();
+  shared_.PortOpen = false;
+  shared_.Connected = false;
+  timer_.stop();
+  SetStationControlsEnabled(view_, false);
+  view_.SetLinkCaption(LinkButtonCaption(station_, false));
+  view_.SetStartCaption(QStringLiteral("开始测试"));
+  WriteLog(QStringLiteral("工位%1串口%2故障：%3").arg(station_).arg(devicePath_, reason));
+  reopenTimer_->start();
+  notifier_.Notice(QStringLiteral("工位%1的串口%2通讯中断（%3），正在每%4秒尝试重新打开。")
+                       .arg(station_)
+                       .arg(devicePath_, reason)
+                       .arg(kReopenIntervalMs / 1000));
+}
+
+void TStationLink::ReopenTick() {
+  if (!lineLost_) {
+    reopenTimer_->stop();
+    return;
+  }
+  if (!OpenPort()) return;
+  lineLost_ = false;
+  reopenTimer_->stop();
+  WriteLog(QStringLiteral("工位%1串口%2已重新打开").arg(station_).arg(devicePath_));
+  if (reconnectAfterReopen_) ConnectStation();
+  notifier_.Notice(QStringLiteral("工位%1的串口%2已恢复。").arg(station_).arg(devicePath_) +
+                   (shared_.State.ResumeAfterLineLoss
+                        ? QStringLiteral("连接后按“开始测试”，测试将从控制器记录的次数继续，已记录的动作不会丢失。")
+                        : QString()));
 }
 
 void TStationLink::CloseLink() {
+  reopenTimer_->stop();
   if (!comm_) return;
   if (shared_.PortOpen) comm_->Close();
   shared_.PortOpen = false;

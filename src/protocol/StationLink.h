@@ -50,6 +50,18 @@ class TStationLink : public IStationWriter {
   // A link reply of this station's controller: 0x22 accepted, 0x11 disconnected.
   void OnLinkReply(uint8_t status);
 
+  // The open port failed (read or write error, device gone): the operator is
+  // told, the run log records it, the panel is locked, and the port is tried
+  // again every kReopenIntervalMs until it opens; then the handshake is made
+  // again if the station was connected. Window thread.
+  void OnPortFailed(const QString& reason);
+  // One attempt to reopen a failed port.
+  void ReopenTick();
+  bool LineLost() const { return lineLost_; }
+  QTimer& ReopenTimer() { return *reopenTimer_; }
+
+  static constexpr int kReopenIntervalMs = 3000;
+
   bool Write(const QByteArray& bytes) override;
 
   QString DevicePath() const { return devicePath_; }
@@ -57,6 +69,7 @@ class TStationLink : public IStationWriter {
 
  private:
   void OnBatch(const uint8_t* data, int count);  // reader thread
+  bool OpenPort();
 
   const int station_;
   StationShared& shared_;
@@ -67,6 +80,12 @@ class TStationLink : public IStationWriter {
   std::unique_ptr<TSerialComm> comm_;
   QString devicePath_;
   FrameSink sink_;
+  // Receives the port's failure reports on the window thread; queued reports
+  // die with it.
+  std::unique_ptr<QObject> failureInbox_;
+  std::unique_ptr<QTimer> reopenTimer_;
+  bool lineLost_ = false;
+  bool reconnectAfterReopen_ = false;
   std::function<QDateTime()> now_ = [] { return QDateTime::currentDateTime(); };
 };
 

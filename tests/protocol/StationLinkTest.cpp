@@ -10,7 +10,9 @@
 #include "core/GlobVar.h"
 #include "protocol/Frame.h"
 #include "protocol/StationLink.h"
+#include "rigsim/PseudoTerminal.h"
 #include "support/RecordingNotifier.h"
+#include "support/TempDir.h"
 
 using namespace rig;
 
@@ -161,4 +163,41 @@ TEST_F(StationLinkTest, ClosingWhileAFrameIsBeingHandedOverDoesNotHang) {
   EXPECT_LT(t.elapsed(), 5000) << "the stop waited for a hand-over that could not run";
   EXPECT_FALSE(shared.PortOpen);
   EXPECT_FALSE(dispatched) << "a stop request drops the frame still waiting";
+}
+
+TEST_F(StationLinkTest, ALostLineIsReportedAndReopenedWhenTheDeviceComesBack) {
+  rigtest::TempDir dir;
+  const QString linkPath = dir.File("station1");
+  ASSERT_TRUE(sim::PointLink(linkPath, line.Device()));
+  Make(1, linkPath);
+  link->OpenLink();
+  ASSERT_TRUE(shared.PortOpen);
+  link->OnLinkReply(kLinkAccepted);
+  shared.State.TestRunning = true;
+  line.Receive(6);  // the settings query
+
+  line.HangUp();  // the cable is pulled
+  ASSERT_TRUE(rigtest::WaitFor([&] { return link->LineLost(); }));
+  EXPECT_FALSE(shared.PortOpen);
+  EXPECT_FALSE(shared.Connected);
+  EXPECT_FALSE(shared.State.TestRunning);
+  EXPECT_TRUE(shared.State.ResumeAfterLineLoss);
+  EXPECT_FALSE(view.inputEnabled);
+  EXPECT_EQ(view.linkCaption, QStringLiteral("开启工位1"));
+  ASSERT_EQ(notifier.notices.size(), 1u);
+  EXPECT_TRUE(notifier.notices[0].text.contains(line.Device())) << notifier.notices[0].text.toStdString();
+  EXPECT_TRUE(link->ReopenTimer().isActive());
+
+  link->ReopenTick();  // still gone: keeps trying quietly
+  EXPECT_TRUE(link->LineLost());
+  EXPECT_EQ(notifier.notices.size(), 1u);
+
+  rigtest::PtyLine back;  // the adapter is plugged in again, as a new device
+  ASSERT_TRUE(sim::PointLink(linkPath, back.Device()));
+  link->ReopenTick();
+  EXPECT_FALSE(link->LineLost());
+  EXPECT_TRUE(shared.PortOpen);
+  EXPECT_FALSE(link->ReopenTimer().isActive());
+  EXPECT_EQ(back.Receive(6), Hex("01A001000505")) << "the handshake is made again";
+  EXPECT_EQ(notifier.notices.size(), 2u);
 }
