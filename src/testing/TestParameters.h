@@ -5,9 +5,9 @@
 #include <QString>
 #include <span>
 
-namespace rig {
+#include "protocol/ParameterBlock.h"  // kParameterCount: one count for panel and wire
 
-constexpr int kParameterCount = 20;
+namespace rig {
 
 // One range per exit handler: Edit5Exit, Edit7Exit, Edit10Exit, Edit18Exit.
 enum class ParameterRange { Duration, DelayMs, DelaySeconds, SetCount };

@@ -32,6 +32,12 @@ QFrame* NewPanel(QWidget* parent, const char* name, bool bevel) {
   return panel;
 }
 
+// A station without a link: nothing reaches a controller.
+class TNoStationWriter : public IStationWriter {
+ public:
+  bool Write(const QByteArray&) override { return false; }
+};
+
 // The child fills `panel`.
 void Fill(QWidget* panel, QWidget* child) {
   auto* layout = new QVBoxLayout(panel);
@@ -69,6 +75,8 @@ TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifie
     timer->setInterval(1000);
     timers_[Index(s)] = timer;
     controllers_[Index(s)] = std::make_unique<TStationController>(s, *shared_.Station(s), Panel(s), *notifier_);
+    writers_[Index(s)] = std::make_unique<TNoStationWriter>();
+    testControls_[Index(s)] = std::make_unique<TStationTestControl>(Controller(s), *writers_[Index(s)]);
     WireStation(s);
   }
   FormCreate(exeDir);
@@ -152,12 +160,24 @@ void TfrmHX4417::WireStation(int station) {
           station == 1 ? &TfrmHX4417::RadioButton1Click : &TfrmHX4417::RadioButton17Click);
   connect(panel, &TStationPanel::parameterExited, this,
           [this, station](int number) { ParameterExited(station, number); });
+  connect(panel, &TStationPanel::startClicked, this,
+          station == 1 ? &TfrmHX4417::SpeedButton3Click : &TfrmHX4417::SpeedButton7Click);
+  connect(panel, &TStationPanel::continueClicked, this,
+          station == 1 ? &TfrmHX4417::SpeedButton4Click : &TfrmHX4417::SpeedButton8Click);
   connect(panel, &TStationPanel::saveClicked, this,
           station == 1 ? &TfrmHX4417::SpeedButton6Click : &TfrmHX4417::SpeedButton10Click);
 }
 
 void TfrmHX4417::SaveButtonClick(int station) {
   SaveStationTest(shared_.ExeDir, station, *shared_.Station(station), Panel(station), *notifier_);
+}
+
+void TfrmHX4417::SetStationWriter(int station, std::unique_ptr<IStationWriter> writer) {
+  if (station != 1 && station != 2) return;
+  if (!writer) writer = std::make_unique<TNoStationWriter>();
+  // Test control is pointed at the new link before the old one goes.
+  TestControl(station).SetLink(*writer);
+  writers_[Index(station)] = std::move(writer);
 }
 
 void TfrmHX4417::ParameterExited(int station, int number) {
