@@ -32,20 +32,5 @@ TEST(CommandFrames, ResumeCountIsOneBelowTheCountDoneAndNeverNegative) {
   for (const auto& c : cases) EXPECT_EQ(ResumeCount(c.countDone), c.resume) << c.countDone;
 }
 
-TEST(CommandFrames, StartCommandEnvelopesTheBlockWithItsChecksum) {
-  ParameterBlock block;
-  block.Mode = 3;
-  block.RefusalOption = 10;
-  block.Parameters[2] = 200000;
-  block.Counts.fill(-1);
-  const QByteArray frame = StartCommand(1, block);
-  ASSERT_EQ(frame.size(), 109);
-  EXPECT_EQ(frame.left(4), Bytes({0x01, 0xA2, 0x68, 0x00}));
-  EXPECT_EQ(frame.mid(4 + 16, 4), Bytes({0x40, 0x0D, 0x03, 0x00})) << "parameter 3 = 200000";
-  EXPECT_EQ(frame.mid(4 + 40, 4), Bytes({0xFF, 0xFF, 0xFF, 0xFF}));
-  // 03 + 0A + (40 + 0D + 03) + 4 * 4 * FF, modulo 256.
-  EXPECT_EQ(static_cast<uint8_t>(frame[108]), (0x03 + 0x0A + 0x40 + 0x0D + 0x03 + 16 * 0xFF) & 0xFF);
-}
-
 }  // namespace
 }  // namespace rig

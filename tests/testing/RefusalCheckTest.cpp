@@ -52,11 +52,6 @@ TEST(RefusalCheck, ExpectationTable) {
   }
 }
 
-TEST(RefusalCheck, Mode20ExpectsOpenClosedInTurnOverTwoCycles) {
-  const ContactState want[] = {O, C, O, C, O, C, O, C};
-  for (int n = 1; n <= 8; ++n) EXPECT_EQ(ExpectedAfterAction(20, n, 1, 9)->Expected, want[n - 1]) << n;
-}
-
 TEST(RefusalCheck, MarksNameEveryBreakNotWhereExpected) {
   const QString none, refusedClose = QStringLiteral("拒合"), refusedOpen = QStringLiteral("拒分");
   EXPECT_EQ(MarksFor(C, {C, C, O}), (RefusalMarks{none, none, refusedClose}));
