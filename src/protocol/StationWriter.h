@@ -1,9 +1,9 @@
 #pragma once
+// A station's link as test control sees it: bytes out, true when written.
 #include <QByteArray>
 
 namespace rig {
 
-// The station's link as test control sees it: where its commands go.
 class IStationWriter {
  public:
   virtual ~IStationWriter() = default;

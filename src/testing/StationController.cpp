@@ -66,6 +66,10 @@ void TStationController::ShowReportedModePrompt() {
 void TStationController::CheckParameterExit(int number, ParameterRange range) {
   if (returningFocus_ || !FindParameter(number)) return;
   if (CheckParameterText(view_.ParameterText(number), range) != ExitCheckResult::OutOfRange) return;
+  RefuseParameter(number, range);
+}
+
+void TStationController::RefuseParameter(int number, ParameterRange range) {
   returningFocus_ = true;
   notifier_.Notice(RangeMessage(range));
   view_.FocusParameter(number);

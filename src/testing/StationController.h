@@ -41,6 +41,8 @@ class TStationController {
   // The check made when the operator leaves a parameter edit: out of range
   // gives the range's notice and puts the focus back into the edit.
   void CheckParameterExit(int number, ParameterRange range);
+  // The range's notice, then the focus back into parameter `number`'s edit.
+  void RefuseParameter(int number, ParameterRange range);
 
   // StationState identity texts into the edits, and back.
   void RestoreIdentity();

@@ -1,6 +1,7 @@
 #include "testing/StationFrames.h"
 
 #include "protocol/StationLink.h"
+#include "testing/StationTestControl.h"
 
 namespace rig {
 namespace {
@@ -13,8 +14,18 @@ void TStationFrames::OnLinkReply(int station, uint8_t status) {
   if (TStationLink* link = links_[Index(station)]) link->OnLinkReply(status);
 }
 
-void TStationFrames::OnSettingsReport(int, const uint8_t*, int) {}
-void TStationFrames::OnStartAccepted(int, const uint8_t*, int) {}
-void TStationFrames::OnStatusFrame(int, const uint8_t*, int) {}
+void TStationFrames::SetTestControl(int station, TStationTestControl* control) { controls_[Index(station)] = control; }
+
+void TStationFrames::OnSettingsReport(int station, const uint8_t* frame, int length) {
+  if (TStationTestControl* c = controls_[Index(station)]) c->OnSettingsReport(frame, length);
+}
+
+void TStationFrames::OnStartAccepted(int station, const uint8_t* frame, int length) {
+  if (TStationTestControl* c = controls_[Index(station)]) c->OnStartAccepted(frame, length);
+}
+
+void TStationFrames::OnStatusFrame(int station, const uint8_t* frame, int length) {
+  if (TStationTestControl* c = controls_[Index(station)]) c->OnStatusFrame(frame, length);
+}
 
 }  // namespace rig

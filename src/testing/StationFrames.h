@@ -8,10 +8,12 @@
 namespace rig {
 
 class TStationLink;
+class TStationTestControl;
 
 class TStationFrames : public IFrameHandler {
  public:
   void SetLink(int station, TStationLink* link);
+  void SetTestControl(int station, TStationTestControl* control);
 
   void OnLinkReply(int station, uint8_t status) override;
   void OnSettingsReport(int station, const uint8_t* frame, int length) override;
@@ -20,6 +22,7 @@ class TStationFrames : public IFrameHandler {
 
  private:
   std::array<TStationLink*, 2> links_{};
+  std::array<TStationTestControl*, 2> controls_{};
 };
 
 }  // namespace rig

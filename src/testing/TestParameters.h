@@ -5,7 +5,7 @@
 #include <QString>
 #include <span>
 
-#include "protocol/ParameterBlock.h"  // kParameterCount
+#include "protocol/ParameterBlock.h"  // kParameterCount: one count for panel and wire
 
 namespace rig {
 

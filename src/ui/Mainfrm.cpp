@@ -77,6 +77,8 @@ TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifie
     links_[Index(s)]->SetFrameSink([this](const uint8_t* frame, int length) { OnFrame(frame, length); });
     frames_.SetLink(s, links_[Index(s)].get());
     connect(timer, &QTimer::timeout, this, s == 1 ? &TfrmHX4417::Timer1Timer : &TfrmHX4417::Timer2Timer);
+    testControls_[Index(s)] = std::make_unique<TStationTestControl>(Controller(s), Link(s));
+    frames_.SetTestControl(s, testControls_[Index(s)].get());
     WireStation(s);
   }
   FormCreate(exeDir);
@@ -160,12 +162,23 @@ void TfrmHX4417::WireStation(int station) {
           station == 1 ? &TfrmHX4417::RadioButton1Click : &TfrmHX4417::RadioButton17Click);
   connect(panel, &TStationPanel::parameterExited, this,
           [this, station](int number) { ParameterExited(station, number); });
+  connect(panel, &TStationPanel::startClicked, this,
+          station == 1 ? &TfrmHX4417::SpeedButton3Click : &TfrmHX4417::SpeedButton7Click);
+  connect(panel, &TStationPanel::continueClicked, this,
+          station == 1 ? &TfrmHX4417::SpeedButton4Click : &TfrmHX4417::SpeedButton8Click);
   connect(panel, &TStationPanel::saveClicked, this,
           station == 1 ? &TfrmHX4417::SpeedButton6Click : &TfrmHX4417::SpeedButton10Click);
 }
 
 void TfrmHX4417::SaveButtonClick(int station) {
   SaveStationTest(shared_.ExeDir, station, *shared_.Station(station), Panel(station), *notifier_);
+}
+
+void TfrmHX4417::SetStationWriter(int station, std::unique_ptr<IStationWriter> writer) {
+  if (station != 1 && station != 2) return;
+  // Test control is pointed at the new writer before the old one goes.
+  TestControl(station).SetLink(writer ? *writer : static_cast<IStationWriter&>(Link(station)));
+  writers_[Index(station)] = std::move(writer);
 }
 
 void TfrmHX4417::ParameterExited(int station, int number) {

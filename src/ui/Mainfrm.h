@@ -12,7 +12,9 @@
 #include "core/Notifier.h"
 #include "protocol/StationLink.h"
 #include "testing/StationFrames.h"
+#include "protocol/StationWriter.h"
 #include "testing/StationController.h"
+#include "testing/StationTestControl.h"
 #include "ui/HelpDocument.h"
 
 class QTimer;
@@ -36,11 +38,16 @@ class TfrmHX4417 : public QMainWindow {
   // Station 1 or 2.
   TStationPanel& Panel(int station) { return *panels_[Index(station)]; }
   TStationController& Controller(int station) { return *controllers_[Index(station)]; }
+  TStationTestControl& TestControl(int station) { return *testControls_[Index(station)]; }
   QTimer& RetryTimer(int station) { return *timers_[Index(station)]; }
   TStationLink& Link(int station) { return *links_[Index(station)]; }
 
   // Where "帮助" hands the help document; the desktop by default.
   void SetHelpOpener(DocumentOpener opener) { helpOpener_ = std::move(opener); }
+
+  // Puts another writer between test control and the station's link (tests
+  // record the commands this way); nullptr goes back to the link.
+  void SetStationWriter(int station, std::unique_ptr<IStationWriter> writer);
 
   void SetStationControlsEnabled(int station, bool enabled);
 
@@ -85,6 +92,10 @@ class TfrmHX4417 : public QMainWindow {
     Controller(station).CheckParameterExit(number, ParameterRange::DelaySeconds);
   }
   void Edit18Exit(int station, int number) { Controller(station).CheckParameterExit(number, ParameterRange::SetCount); }
+  void SpeedButton3Click() { TestControl(1).StartButtonClick(); }
+  void SpeedButton7Click() { TestControl(2).StartButtonClick(); }
+  void SpeedButton4Click() { TestControl(1).ContinueButtonClick(); }
+  void SpeedButton8Click() { TestControl(2).ContinueButtonClick(); }
   void SaveButtonClick(int station);
   void SpeedButton6Click() { SaveButtonClick(1); }
   void SpeedButton10Click() { SaveButtonClick(2); }
@@ -102,6 +113,8 @@ class TfrmHX4417 : public QMainWindow {
   DocumentOpener helpOpener_ = OpenWithDesktop;
   std::array<TStationPanel*, kStationCount> panels_{};
   std::array<std::unique_ptr<TStationController>, kStationCount> controllers_;
+  std::array<std::unique_ptr<IStationWriter>, kStationCount> writers_;  // set only in tests
+  std::array<std::unique_ptr<TStationTestControl>, kStationCount> testControls_;
   std::array<QToolButton*, kStationCount> linkButtons_{};
   std::array<QTimer*, kStationCount> timers_{};
   std::array<std::unique_ptr<TStationLink>, kStationCount> links_;
