@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <numeric>
 
 #include "ControllerSim.h"
 #include "core/IniFile.h"
@@ -165,6 +166,94 @@ TEST_F(TestRunEndToEnd, ALineDroppedMidTestComesBackAndTheTestFinishesWithNothin
   ASSERT_EQ(notifier->notices.size(), 2u);
   EXPECT_TRUE(notifier->notices[0].text.contains(QStringLiteral("通讯中断")));
   EXPECT_TRUE(notifier->notices[1].text.contains(QStringLiteral("已恢复")));
+}
+
+}  // namespace
+}  // namespace rig
+
+namespace rig {
+namespace {
+
+// Every mode on either station, to its end, against the simulated controller.
+struct EveryModeEndToEnd : TestRunEndToEnd, ::testing::WithParamInterface<std::tuple<int, int>> {};
+
+int ModeRadioNumber(int station, int mode) {
+  const int index = mode <= 5 ? mode : mode - 11;  // 1..9
+  return (station == 1 ? 0 : 16) + index;
+}
+
+TEST_P(EveryModeEndToEnd, RunsToItsEndWithEveryActionQueuedOnce) {
+  const auto [station, mode] = GetParam();
+  Start();
+  Find<QAbstractButton>(station == 1 ? "SpeedButton1" : "SpeedButton2")->click();
+  StationShared& s = *window->Shared().Station(station);
+  ASSERT_TRUE(rigtest::WaitFor([&] { return s.Connected && !s.State.FirstStatusPending; }));
+  for (const ParameterDef& p : Parameters()) {
+    const char* text = p.Range == ParameterRange::SetCount ? "2" : "1";
+    Find<QLineEdit>(QStringLiteral("Edit%1").arg(p.EditNumber[station - 1]))->setText(text);
+  }
+  Find<QRadioButton>(QStringLiteral("RadioButton%1").arg(ModeRadioNumber(station, mode)))->click();
+  Find<QAbstractButton>(station == 1 ? "SpeedButton3" : "SpeedButton7")->click();
+  QAbstractButton* save = Find<QAbstractButton>(station == 1 ? "SpeedButton6" : "SpeedButton10");
+  ASSERT_TRUE(rigtest::WaitFor([&] { return !s.State.TestRunning && save->isEnabled(); }, 10000));
+  const size_t expected = mode <= 2 ? 1 : mode <= 4 ? 2 : mode == 5 ? 3 : mode == 20 ? 8 : 4;
+  EXPECT_EQ(s.Actions.size(), expected);
+  EXPECT_EQ(s.Run.Mode, mode);
+  std::vector<int> numbers;
+  for (const auto& r : s.Actions) numbers.push_back(r->ActionNo);
+  std::vector<int> counting(expected);
+  std::iota(counting.begin(), counting.end(), 1);
+  EXPECT_EQ(numbers, counting);
+  for (const auto& r : s.Actions) {
+    for (const QString& mark : r->Marks) EXPECT_TRUE(mark.isEmpty());
+  }
+  EXPECT_TRUE(window->Shared().Station(3 - station)->Actions.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothStations, EveryModeEndToEnd,
+                         ::testing::Combine(::testing::Values(1, 2),
+                                            ::testing::Values(1, 2, 3, 4, 5, 17, 18, 19, 20)));
+
+TEST_F(TestRunEndToEnd, ARefusedActionIsMarkedAndTheTestContinuesOnRequest) {
+  SimOptions options;
+  options.Controller.Refusals.push_back({1, true, 1});  // B1 does not close at the first action
+  Start(options);
+  Connect();
+  Find<QRadioButton>("RadioButton27")->click();  // 不忽略拒动作
+  Find<QRadioButton>("RadioButton19")->click();  // 合分
+  SetParameter(3, "1");
+  Find<QAbstractButton>("SpeedButton7")->click();
+  QAbstractButton* proceed = Find<QAbstractButton>("SpeedButton8");
+  ASSERT_TRUE(rigtest::WaitFor([&] { return proceed->isEnabled(); }));
+  EXPECT_EQ(Find<QLabel>("Label103")->text(), QStringLiteral("拒合"));
+  EXPECT_EQ(Find<QLabel>("Label102")->text(), QString());
+  ASSERT_EQ(Shared().Actions.size(), 1u);
+  EXPECT_EQ(Shared().Actions.front()->Marks[1], QStringLiteral("拒合"));
+
+  proceed->click();  // the controller waits for this
+  ASSERT_TRUE(rigtest::WaitFor([&] { return Finished(); }));
+  EXPECT_EQ(Shared().Actions.size(), 2u);
+  EXPECT_EQ(Find<QLabel>("Label103")->text(), QString());
+  EXPECT_EQ(sim->Received(kStation).back(), QByteArray(1, char(kContinueByte)));
+}
+
+TEST_F(TestRunEndToEnd, StartingTheSameModeAgainResumesFromTheControllersCount) {
+  Start();
+  Connect();
+  ChooseShortLifeCloseOpen();
+  Find<QAbstractButton>("SpeedButton7")->click();
+  ASSERT_TRUE(rigtest::WaitFor([&] { return Finished(); }, 10000));
+  SetParameter(12, "7");  // two cycles more
+  Find<QAbstractButton>("SpeedButton7")->click();
+  // Same mode: only the settings query goes out; the report starts the run.
+  ASSERT_TRUE(rigtest::WaitFor([&] { return Shared().State.TestRunning; }));
+  ASSERT_TRUE(rigtest::WaitFor([&] { return Finished(); }, 10000));
+  EXPECT_EQ(Shared().Run.CountDone, 7);
+  // The controller was told to go on from cycle 5 (count reached minus one)
+  // and ran cycles 5 to 7; the new run's queue holds those actions.
+  std::vector<int> counts;
+  for (const auto& r : Shared().Actions) counts.push_back(r->Count);
+  EXPECT_EQ(counts, (std::vector<int>{5, 5, 6, 6, 7, 7}));
 }
 
 }  // namespace
