@@ -4,48 +4,14 @@
 #include <QAbstractButton>
 #include <QLineEdit>
 
-#include "ControllerSim.h"
-#include "core/IniFile.h"
+#include "SimulatedRig.h"
 #include "protocol/Frame.h"
-#include "support/RecordingNotifier.h"
-#include "support/TempDir.h"
-#include "ui/Mainfrm.h"
-#include "ui/UiTestSupport.h"
 
 namespace rig {
 namespace {
 
-using sim::SimOptions;
-using sim::TControllerSim;
-
-struct LinkEndToEnd : ::testing::Test {
-  rigtest::TempDir dir;
-  std::unique_ptr<TControllerSim> sim;
-  rigtest::RecordingNotifier* notifier = nullptr;
-  std::unique_ptr<TfrmHX4417> window;
-
-  void Start(SimOptions options = {}) {
-    options.Controller.Speed = 1000;
-    options.Controller.ActionMs = 2;
-    options.Baud = 0;
-    options.Seed = 7;
-    sim = std::make_unique<TControllerSim>(options);
-    QString error;
-    ASSERT_TRUE(sim->Start(&error)) << error.toStdString();
-    TIniFile ini(dir.File("Config.ini"));
-    for (int s : {1, 2}) ini.WriteString("Config", QStringLiteral("ComName%1").arg(s), sim->DevicePath(s));
-    auto n = std::make_unique<rigtest::RecordingNotifier>();
-    notifier = n.get();
-    window = std::make_unique<TfrmHX4417>(dir.Path(), std::move(n));
-    window->show();
-  }
-  QAbstractButton* Button(const char* name) { return window->findChild<QAbstractButton*>(name); }
-  bool SimGot(int station, const QByteArray& command) {
-    for (const QByteArray& c : sim->Received(station)) {
-      if (c == command) return true;
-    }
-    return false;
-  }
+struct LinkEndToEnd : rigtest::SimulatedRig {
+  QAbstractButton* Button(const char* name) { return Find<QAbstractButton>(name); }
 };
 
 TEST_F(LinkEndToEnd, LinkButtonConnectsUnlocksThePanelAndAsksForTheSettings) {

@@ -8,58 +8,19 @@
 #include <QRadioButton>
 #include <numeric>
 
-#include "ControllerSim.h"
-#include "core/IniFile.h"
+#include "SimulatedRig.h"
 #include "protocol/Frame.h"
-#include "storage/SQLite3.h"
-#include "storage/Schema.h"
 #include "storage/TestSearch.h"
-#include "support/RecordingNotifier.h"
-#include "support/TempDir.h"
 #include "testing/TestParameters.h"
-#include "ui/Mainfrm.h"
-#include "ui/UiTestSupport.h"
 
 namespace rig {
 namespace {
 
 using sim::SimOptions;
-using sim::TControllerSim;
 
 constexpr int kStation = 2;
 
-struct TestRunEndToEnd : ::testing::Test {
-  rigtest::TempDir dir;
-  std::unique_ptr<TControllerSim> sim;
-  rigtest::RecordingNotifier* notifier = nullptr;
-  std::unique_ptr<TfrmHX4417> window;
-
-  void Start(SimOptions options = {}) {
-    if (!options.LinkDir.isEmpty()) QDir().mkpath(options.LinkDir);
-    options.Controller.Speed = 1000;
-    options.Controller.ActionMs = 2;
-    options.Baud = 0;
-    options.Seed = 3;
-    sim = std::make_unique<TControllerSim>(options);
-    QString error;
-    ASSERT_TRUE(sim->Start(&error)) << error.toStdString();
-    EnsureTable(dir.File("SaveData.db").toUtf8(), "TestInfo");
-    EnsureTable(dir.File("SpaceData.db").toUtf8(), "ControlState");
-    TIniFile ini(dir.File("Config.ini"));
-    for (int s : {1, 2}) {
-      ini.WriteString("Config", QStringLiteral("ComName%1").arg(s), sim->LinkPath(s).isEmpty() ? sim->DevicePath(s) : sim->LinkPath(s));
-    }
-    auto n = std::make_unique<rigtest::RecordingNotifier>();
-    notifier = n.get();
-    window = std::make_unique<TfrmHX4417>(dir.Path(), std::move(n));
-    window->show();
-  }
-  template <class T = QWidget>
-  T* Find(const QString& name) {
-    T* w = window->findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name.toStdString();
-    return w;
-  }
+struct TestRunEndToEnd : rigtest::SimulatedRig {
   StationShared& Shared() { return *window->Shared().Station(kStation); }
   void Connect() {
     Find<QAbstractButton>("SpeedButton2")->click();
