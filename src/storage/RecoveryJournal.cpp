@@ -86,6 +86,7 @@ struct RecoveryJournal::Impl {
   // ---- window thread ----
 
   void Push(Command&& c) {
+    bool wake = false;
     {
       std::lock_guard lock(mutex);
       if (c.kind != Command::kAppend) {
@@ -99,10 +100,13 @@ struct RecoveryJournal::Impl {
         c = Command{};
         c.kind = Command::kOverflow;
       }
+      // Only the first record of a group wakes the writer: it takes the
+      // whole group when it gets the lock.
+      wake = pending.empty();
       pending.push_back(std::move(c));
       ++queued;
     }
-    writerWake.notify_one();
+    if (wake) writerWake.notify_one();
   }
 
   // ---- writer thread ----
