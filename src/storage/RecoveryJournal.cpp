@@ -147,15 +147,15 @@ struct RecoveryJournal::Impl {
   void Process(Command& c) {
     switch (c.kind) {
       case Command::kBegin:
-        RemoveFile();
-        run = std::move(c.run);
-        stopped = false;
         {
           std::lock_guard lock(mutex);
           reported = 0;
           trouble = false;
           lastTrouble.clear();
         }
+        RemoveFile();
+        run = std::move(c.run);
+        stopped = false;
         OpenFile();
         break;
       case Command::kAppend:
@@ -284,6 +284,7 @@ struct RecoveryJournal::Impl {
       if (::fdatasync(f->fd) != 0) ReportSyncTrouble(errno);
       lock.lock();
       synced = target;
+      if (syncTarget == target) syncFile.reset();  // a removed journal is not held open
       Settle(target);
     }
   }
