@@ -1,0 +1,99 @@
+#include "storage/JournalRecovery.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
+
+#include "core/DateTimeText.h"
+#include "core/GlobVar.h"
+#include "storage/JournalFormat.h"
+#include "storage/RecoveryJournal.h"
+
+namespace rig {
+namespace {
+
+// The removal must outlast a power cut, or a saved test is offered again.
+void RemoveDurably(const QString& path, bool* ok) {
+  *ok = QFile::remove(path) || !QFile::exists(path);
+  const QString folder = path.left(path.lastIndexOf(QLatin1Char('/')));
+  const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+LeftoverJournal Describe(const QString& path, int station, const JournalScan& scan, int64_t fileBytes) {
+  LeftoverJournal j;
+  j.Path = path;
+  j.Station = station;
+  j.Readable = scan.HasRun;
+  j.Run = scan.Run;
+  j.Run.Station = station;  // the file it was found in decides
+  j.ActionCount = scan.ActionCount;
+  j.LastActionTime = scan.LastActionTime;
+  j.Run.EndTime = scan.ActionCount > 0 ? scan.LastActionTime : scan.Run.StartTime;
+  if (scan.ActionCount > 0) j.Run.CountDone = scan.LastAction.Count;
+  j.TornEnd = scan.HasRun && scan.GoodBytes < fileBytes;
+  return j;
+}
+
+QString OrUnset(const QString& text) { return text.isEmpty() ? QStringLiteral("未填写") : text; }
+
+}  // namespace
+
+std::vector<LeftoverJournal> FindLeftoverJournals(const QString& exeDir) {
+  std::vector<LeftoverJournal> found;
+  for (int station = 1; station <= kStationCount; ++station) {
+    const QString path = JournalPath(exeDir, station);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) continue;
+    found.push_back(Describe(path, station, ScanJournal(f), f.size()));
+  }
+  return found;
+}
+
+SaveOutcome RecoverJournal(const QString& exeDir, const LeftoverJournal& journal, const QDateTime& now) {
+  SaveOutcome out;
+  QFile f(journal.Path);
+  if (!f.open(QIODevice::ReadOnly)) {
+    out.Error = QStringLiteral("无法打开恢复日志 %1。").arg(journal.Path);
+    return out;
+  }
+  ActionQueue actions;
+  const JournalScan scan = ScanJournal(f, [&](ActionRecord&& a, const QDateTime&) {
+    actions.push_back(std::make_unique<ActionRecord>(std::move(a)));
+  });
+  const LeftoverJournal read = Describe(journal.Path, journal.Station, scan, f.size());
+  f.close();
+  if (!read.Readable) {
+    out.Error = QStringLiteral("恢复日志 %1 已损坏，没有可恢复的测试。").arg(journal.Path);
+    return out;
+  }
+  out = WriteTestRecord(exeDir, read.Run, actions, now);
+  if (!out.Ok) return out;
+  bool removed = false;
+  RemoveDurably(journal.Path, &removed);
+  if (!removed) out.Error = QStringLiteral("测试已保存，但恢复日志 %1 无法删除。").arg(journal.Path);
+  return out;
+}
+
+bool DiscardJournal(const LeftoverJournal& journal) {
+  bool removed = false;
+  RemoveDurably(journal.Path, &removed);
+  return removed;
+}
+
+QString RecoveryQuestion(const LeftoverJournal& j) {
+  if (!j.Readable)
+    return QStringLiteral("工位%1的恢复日志不完整，没有可恢复的测试。选择“确定”或“取消”都将删除它。").arg(j.Station);
+  QString facts = QStringLiteral("开关型号 %1，出厂编号 %2，开始于 %3，已记录 %4 次动作")
+                      .arg(OrUnset(j.Run.OpenType), OrUnset(j.Run.OutIndex), DateTimeText(j.Run.StartTime),
+                           QString::number(j.ActionCount));
+  if (j.ActionCount > 0) facts += QStringLiteral("，最后一次动作于 %1").arg(DateTimeText(j.LastActionTime));
+  return QStringLiteral("工位%1有一个未保存的测试（%2）。\n选择“确定”将恢复并保存这个测试；选择“取消”将丢弃它。")
+      .arg(j.Station)
+      .arg(facts);
+}
+
+}  // namespace rig

@@ -1,0 +1,42 @@
+#pragma once
+// At start-up: the journals a crash, a power cut or a closed program left
+// behind, and what the operator may do with each (recover it as a saved
+// test, or discard it).
+#include <QDateTime>
+#include <QString>
+#include <vector>
+
+#include "storage/RecordStore.h"
+#include "storage/TestSummary.h"
+
+namespace rig {
+
+struct LeftoverJournal {
+  QString Path;
+  int Station = 0;         // from the file name
+  bool Readable = false;   // false: torn before its run summary; nothing to save
+  // The test as recovery would save it: EndTime is the last action's time
+  // (the start time when there is none), CountDone the last action's count.
+  TestSummary Run;
+  int64_t ActionCount = 0;
+  QDateTime LastActionTime;  // invalid when there is no action
+  bool TornEnd = false;      // an incomplete last record was left out
+};
+
+// The station journals under `exeDir` (ending with a separator), station 1
+// first. Other files in the journal folder are not looked at.
+std::vector<LeftoverJournal> FindLeftoverJournals(const QString& exeDir);
+
+// Saves the journal's test exactly as the save button would (WriteTestRecord,
+// `now` naming the day folder), then removes the journal. A failed save keeps
+// it, to be offered again.
+SaveOutcome RecoverJournal(const QString& exeDir, const LeftoverJournal& journal,
+                           const QDateTime& now = QDateTime::currentDateTime());
+
+// Removes the journal; false when it could not be removed.
+bool DiscardJournal(const LeftoverJournal& journal);
+
+// The operator's question for the "提示" box (OK recovers, Cancel discards).
+QString RecoveryQuestion(const LeftoverJournal& journal);
+
+}  // namespace rig
