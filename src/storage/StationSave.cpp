@@ -4,12 +4,12 @@
 #include "core/Notifier.h"
 #include "core/RunLog.h"
 #include "core/StationView.h"
+#include "storage/RecoveryJournal.h"
 #include "testing/TestModes.h"
 
 namespace rig {
 
-SaveOutcome SaveTestRecord(const QString& exeDir, int station, StationShared& shared, const IStationView& view,
-                           const QDateTime& now) {
+TestSummary StationTestSummary(int station, const StationShared& shared, const IStationView& view) {
   TestSummary test;
   test.Station = station;
   test.OpenType = view.IdentityText(kSwitchModel);
@@ -22,13 +22,19 @@ SaveOutcome SaveTestRecord(const QString& exeDir, int station, StationShared& sh
   for (int n = 1; n <= 20; ++n) test.ParamTexts[n - 1] = view.ParameterText(n);
   test.CountDone = shared.Run.CountDone;
   test.IgnoreRefusals = view.IsRefusalOptionChecked(kIgnoreRefusals);
-  return WriteTestRecord(exeDir, test, shared.Actions, now);
+  return test;
+}
+
+SaveOutcome SaveTestRecord(const QString& exeDir, int station, StationShared& shared, const IStationView& view,
+                           const QDateTime& now) {
+  return WriteTestRecord(exeDir, StationTestSummary(station, shared, view), shared.Actions, now);
 }
 
 void SaveStationTest(const QString& exeDir, int station, StationShared& shared, IStationView& view,
-                     INotifier& notifier) {
+                     INotifier& notifier, RecoveryJournal* journal) {
   const SaveOutcome out = SaveTestRecord(exeDir, station, shared, view);
   if (out.Ok) {
+    if (journal) journal->Clear();
     notifier.Notice(QStringLiteral("保存数据成功！"));
     view.SetSaveEnabled(false);
     return;

@@ -8,6 +8,7 @@
 #include "protocol/StationWriter.h"
 #include "testing/CommandFrames.h"
 #include "testing/RefusalCheck.h"
+#include "testing/RunObserver.h"
 #include "testing/StationController.h"
 #include "testing/TestModes.h"
 #include "testing/TestParameters.h"
@@ -96,6 +97,7 @@ bool TStationTestControl::StartTest() {
   view_.SetContinueEnabled(false);
   view_.SetSaveEnabled(false);
   SetMarks({});
+  if (!continuing && observer_) observer_->RunStarted();
   return true;
 }
 
@@ -242,7 +244,9 @@ void TStationTestControl::QueueAction() {
     }
     shared_.Actions.push_back(std::move(record));
   } catch (const std::exception&) {
+    return;
   }
+  if (observer_) observer_->ActionQueued(*shared_.Actions.back());
 }
 
 }  // namespace rig

@@ -17,6 +17,7 @@ namespace rig {
 
 class IStationView;
 class IStationWriter;
+class IRunObserver;
 class TStationController;
 struct StationShared;
 
@@ -29,6 +30,7 @@ class TStationTestControl {
 
   // The link is the window's to replace (the real serial link, or none).
   void SetLink(IStationWriter& link) { link_ = &link; }
+  void SetRunObserver(IRunObserver* observer) { observer_ = observer; }
 
   int Station() const;
 
@@ -87,6 +89,7 @@ class TStationTestControl {
   StationShared& shared_;
   IStationView& view_;
   IStationWriter* link_;
+  IRunObserver* observer_ = nullptr;
   Clock clock_;
   int32_t finalCount_ = 0;
   // The texts of the panel's refusal marks: only this class writes them.

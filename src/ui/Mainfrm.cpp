@@ -9,9 +9,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "core/RunLog.h"
 #include "core/Startup.h"
 #include "ui/DesignFont.h"
 #include "protocol/Dispatch.h"
+#include "storage/JournalRecovery.h"
 #include "storage/StationSave.h"
 #include "ui/MessageBoxNotifier.h"
 #include "ui/SearchResultfrm.h"
@@ -82,6 +84,14 @@ TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifie
     WireStation(s);
   }
   FormCreate(exeDir);
+  for (int s = 1; s <= kStationCount; ++s) {
+    journals_[Index(s)] = std::make_unique<TStationJournal>(shared_.ExeDir, s, *shared_.Station(s), Panel(s));
+    journals_[Index(s)]->Journal().SetTroubleHandler([this](const QString& text) {
+      WriteLog(text);  // the journal's own thread: the notice waits for the window thread
+      QMetaObject::invokeMethod(this, [this, text] { stationNotifier_->Notice(text, NoticeIcon::Information); }, Qt::QueuedConnection);
+    });
+    TestControl(s).SetRunObserver(journals_[Index(s)].get());
+  }
 }
 
 TfrmHX4417::~TfrmHX4417() {
@@ -171,7 +181,8 @@ void TfrmHX4417::WireStation(int station) {
 }
 
 void TfrmHX4417::SaveButtonClick(int station) {
-  SaveStationTest(shared_.ExeDir, station, *shared_.Station(station), Panel(station), *notifier_);
+  SaveStationTest(shared_.ExeDir, station, *shared_.Station(station), Panel(station), *notifier_,
+                  &journals_[Index(station)]->Journal());
 }
 
 void TfrmHX4417::SetStationWriter(int station, std::unique_ptr<IStationWriter> writer) {
@@ -212,6 +223,25 @@ void TfrmHX4417::FormShow() {
   SetStationControlsEnabled(2, false);
   OpenStationLinks();
   RestoreStationFields();
+  // Once the window is up: a test the last run left unsaved is offered first.
+  QTimer::singleShot(0, this, [this] { OfferLeftoverJournals(); });
+}
+
+void TfrmHX4417::OfferLeftoverJournals() {
+  for (const LeftoverJournal& j : FindLeftoverJournals(shared_.ExeDir)) {
+    if (!j.Readable || j.ActionCount == 0) {  // nothing that could be lost
+      WriteLog(QStringLiteral("没有动作记录的恢复日志已丢弃：") + j.Path);
+      DiscardJournal(j);
+      continue;
+    }
+    if (!notifier_->Confirm(RecoveryQuestion(j))) {
+      DiscardJournal(j);
+      continue;
+    }
+    const SaveOutcome out = RecoverJournal(shared_.ExeDir, j, QDateTime::currentDateTime());
+    notifier_->Notice(out.Ok ? QStringLiteral("未保存的测试已恢复并保存。")
+                             : QStringLiteral("恢复失败，下次启动时将再次询问。\n") + out.Error);
+  }
 }
 
 void TfrmHX4417::RestoreStationFields() {

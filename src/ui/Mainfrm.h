@@ -13,6 +13,7 @@
 #include "protocol/StationLink.h"
 #include "testing/StationFrames.h"
 #include "protocol/StationWriter.h"
+#include "storage/StationJournal.h"
 #include "testing/StationController.h"
 #include "testing/StationTestControl.h"
 #include "ui/HelpDocument.h"
@@ -38,6 +39,7 @@ class TfrmHX4417 : public QMainWindow {
   // Station 1 or 2.
   TStationPanel& Panel(int station) { return *panels_[Index(station)]; }
   TStationController& Controller(int station) { return *controllers_[Index(station)]; }
+  TStationJournal& Journal(int station) { return *journals_[Index(station)]; }
   TStationTestControl& TestControl(int station) { return *testControls_[Index(station)]; }
   QTimer& RetryTimer(int station) { return *timers_[Index(station)]; }
   TStationLink& Link(int station) { return *links_[Index(station)]; }
@@ -71,6 +73,7 @@ class TfrmHX4417 : public QMainWindow {
 
   void FormCreate(const QString& exeDir);
   void FormShow();
+  void OfferLeftoverJournals();
   void FormCloseQuery();
   void FormDestroy();
   void RestoreStationFields();
@@ -118,6 +121,7 @@ class TfrmHX4417 : public QMainWindow {
   std::array<QToolButton*, kStationCount> linkButtons_{};
   std::array<QTimer*, kStationCount> timers_{};
   std::array<std::unique_ptr<TStationLink>, kStationCount> links_;
+  std::array<std::unique_ptr<TStationJournal>, kStationCount> journals_;
   TStationFrames frames_;
   bool shown_ = false;
 };

@@ -1,0 +1,17 @@
+#pragma once
+// Who else hears of a station's run as it happens (the recovery journal).
+#include "core/ActionRecord.h"
+
+namespace rig {
+
+class IRunObserver {
+ public:
+  virtual ~IRunObserver() = default;
+  // A new test was sent to the controller (a test continued after a lost
+  // line is not new).
+  virtual void RunStarted() = 0;
+  // An action joined the station's queue.
+  virtual void ActionQueued(const ActionRecord& record) = 0;
+};
+
+}  // namespace rig
