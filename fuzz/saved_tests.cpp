@@ -6,7 +6,8 @@
 //   2  both files are built from the input: tables with missing columns,
 //      odd declared types, and cells of any type (texts not GBK, numbers out
 //      of range, blobs, NULLs, dates that are no dates, detail paths that
-//      name folders, missing files or files elsewhere).
+//      name folders, missing files or files elsewhere), now and then a view
+//      in place of the table that never ends.
 // Whatever the files hold, the readers may only throw ESQLiteException (the
 // documented failure of SearchTests and LoadTestSummary), never create a
 // file, and the action grid keeps its shape: the mode's columns, the header
@@ -258,7 +259,17 @@ long BuildTable(FuzzedDataProvider& in, const QString& path, const char* table, 
     }
   }
   db.RunSQL("COMMIT");
-  return db.QueryTable(QStringLiteral("SELECT count(*) AS N FROM %1").arg(QLatin1String(table)).toLatin1())->ValueInteger(0);
+  const long count =
+      db.QueryTable(QStringLiteral("SELECT count(*) AS N FROM %1").arg(QLatin1String(table)).toLatin1())->ValueInteger(0);
+  if (in.ConsumeIntegralInRange(0, 15) == 0) {
+    // The table behind a view that never ends.
+    db.RunSQL(QStringLiteral("ALTER TABLE %1 RENAME TO Rows").arg(QLatin1String(table)).toLatin1());
+    db.RunSQL(QStringLiteral("CREATE VIEW %1 AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c) "
+                             "SELECT Rows.* FROM Rows, c")
+                  .arg(QLatin1String(table))
+                  .toLatin1());
+  }
+  return count;
 }
 
 const QStringList kSummaryColumns = {"OpenType", "OutIndex",  "WorkArea", "WorkName", "StartTestTime", "EndTestTime",
