@@ -10,14 +10,22 @@
 namespace rig {
 namespace {
 
-QStringList ReadLines(const QString& path) {
+// The file's lines as stored (GBK bytes), without their line ends.
+QList<QByteArray> ReadRawLines(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
-  QString text = FromGbk(file.readAll());
-  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  QStringList lines = text.split(QLatin1Char('\n'));
+  QByteArray bytes = file.readAll();
+  // CR and LF never occur inside a GBK character.
+  bytes.replace("\r\n", "\n");
+  bytes.replace('\r', '\n');
+  QList<QByteArray> lines = bytes.split('\n');
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+QStringList ReadLines(const QString& path) {
+  QStringList lines;
+  for (const QByteArray& line : ReadRawLines(path)) lines << FromGbk(line);
   return lines;
 }
 
@@ -63,14 +71,17 @@ int TIniFile::ReadInteger(const QString& section, const QString& key, int defaul
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-  QStringList lines = ReadLines(path_);
-  const QString entry = key + QLatin1Char('=') + value;
+  // Lines stay bytes: what the write does not touch goes back exactly as it
+  // was, even text that is not GBK.
+  QList<QByteArray> lines = ReadRawLines(path_);
+  const QByteArray entry = ToGbk(key + QLatin1Char('=') + value);
 
   qsizetype sectionLine = -1;
   qsizetype insertAt = -1;  // after the last non-blank line of the section
   bool replaced = false;
   for (qsizetype i = 0; i < lines.size() && !replaced; ++i) {
-    if (auto name = SectionName(lines[i])) {
+    const QString line = FromGbk(lines[i]);
+    if (auto name = SectionName(line)) {
       if (sectionLine >= 0) break;  // left our section
       if (SameName(*name, section)) {
         sectionLine = i;
@@ -79,18 +90,18 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
       continue;
     }
     if (sectionLine < 0) continue;
-    auto k = KeyName(lines[i]);
+    auto k = KeyName(line);
     if (k && SameName(*k, key)) {
       lines[i] = entry;
       replaced = true;
-    } else if (!lines[i].trimmed().isEmpty()) {
+    } else if (!line.trimmed().isEmpty()) {
       insertAt = i + 1;
     }
   }
   if (!replaced) {
     if (sectionLine < 0) {
-      if (!lines.isEmpty() && !lines.last().trimmed().isEmpty()) lines.append(QString());
-      lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
+      if (!lines.isEmpty() && !FromGbk(lines.last()).trimmed().isEmpty()) lines.append(QByteArray());
+      lines.append(ToGbk(QLatin1Char('[') + section + QLatin1Char(']')));
       lines.append(entry);
     } else {
       lines.insert(insertAt, entry);
@@ -99,7 +110,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
 
   QSaveFile file(path_);
   if (file.open(QIODevice::WriteOnly)) {
-    file.write(ToGbk(lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n")));
+    file.write(lines.join("\r\n") + "\r\n");
     if (file.commit()) return;
   }
   throw EIniWriteError(QStringLiteral("Unable to write to %1").arg(path_));

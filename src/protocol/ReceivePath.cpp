@@ -1,6 +1,7 @@
 #include "protocol/ReceivePath.h"
 
 #include <QLoggingCategory>
+#include <algorithm>
 #include <cstring>
 
 #include "core/GlobVar.h"
@@ -40,29 +41,20 @@ bool IsAcceptedFrameStart(uint8_t code, int length) {
   }
 }
 
-void ReceiveBatch(int station, StationShared& rx, const uint8_t* data, int count, const FrameDelivery& deliver) {
-  if (count <= 0) return;
-  const QString logText = ReceivedText(data, count);
-  qCDebug(lcReceive).noquote() << logText;
-  WriteLog(logText);
+namespace {
 
-  // The buffer never overflows: a batch that does not fit behind what is
-  // buffered (a kept frame start that keeps waiting for bytes that never
-  // come, say) replaces it. A batch holds at most kRxBufferSize bytes.
-  if (count > kRxBufferSize) {
-    data += count - kRxBufferSize;
-    count = kRxBufferSize;
-  }
-  if (rx.RxCount < 0 || rx.RxCount + count > kRxBufferSize) rx.RxCount = 0;
-  std::memcpy(rx.RxBuffer.data() + rx.RxCount, data, static_cast<size_t>(count));
-  rx.RxCount += count;
-
+// Scans what is buffered: delivers every complete, verified frame and keeps
+// what may still become one. False when the link is stopping.
+//
+// What it keeps is either under six bytes or the start of an accepted frame
+// that fits the buffer and is not complete, so it always leaves room.
+bool ScanBuffer(int station, StationShared& rx, const FrameDelivery& deliver) {
   const uint8_t s = static_cast<uint8_t>(station);
   int i = 0;
   for (;;) {
     if (i >= rx.RxCount) {
       rx.RxCount = 0;  // nothing worth keeping
-      return;
+      return true;
     }
     const uint8_t* at = rx.RxBuffer.data() + i;
     if (at[0] != s) {
@@ -71,7 +63,7 @@ void ReceiveBatch(int station, StationShared& rx, const uint8_t* data, int count
     }
     if (i + 5 >= rx.RxCount) {  // fewer than six bytes: wait for more
       KeepFrom(rx, i);
-      return;
+      return true;
     }
     const uint8_t code = at[1];
     const int length = FramePayloadLength(at);
@@ -86,7 +78,7 @@ void ReceiveBatch(int station, StationShared& rx, const uint8_t* data, int count
         continue;
       }
       KeepFrom(rx, i);
-      return;
+      return true;
     }
     std::memcpy(rx.FrameBuffer.data(), at, static_cast<size_t>(frameLength));
     rx.FrameLength = frameLength;
@@ -94,14 +86,36 @@ void ReceiveBatch(int station, StationShared& rx, const uint8_t* data, int count
       ++i;
       continue;
     }
-    if (!deliver()) return;  // the link is stopping
+    if (!deliver()) return false;  // the link is stopping
     const int end = i + frameLength;
     if (end >= rx.RxCount) {
       rx.RxCount = 0;
-      return;
+      return true;
     }
     KeepFrom(rx, end);
     i = 0;
+  }
+}
+
+}  // namespace
+
+void ReceiveBatch(int station, StationShared& rx, const uint8_t* data, int count, const FrameDelivery& deliver) {
+  if (count <= 0) return;
+  const QString logText = ReceivedText(data, count);
+  qCDebug(lcReceive).noquote() << logText;
+  WriteLog(logText);
+
+  // The batch goes in as far as there is room, is scanned, and the rest
+  // follows: a frame waiting for its end is never pushed out by the bytes
+  // that complete it, however the line's bytes fall into batches.
+  if (rx.RxCount < 0 || rx.RxCount >= kRxBufferSize) rx.RxCount = 0;  // only after a stop
+  while (count > 0) {
+    const int take = std::min(count, kRxBufferSize - rx.RxCount);
+    std::memcpy(rx.RxBuffer.data() + rx.RxCount, data, static_cast<size_t>(take));
+    rx.RxCount += take;
+    data += take;
+    count -= take;
+    if (!ScanBuffer(station, rx, deliver)) return;
   }
 }
 

@@ -79,13 +79,12 @@ PortRead TCommPort::ReadData(PortHandle handle, uint8_t* destination, int& count
   const int waiting = BytesWaiting(handle);
   if (waiting < 0) return PortRead::Failed;
   if (waiting == 0) return PortRead::Nothing;
-  if (waiting > kReadBufferSize) {
-    tcflush(handle, TCIFLUSH);
-    return PortRead::Discarded;
-  }
+  // More than one read takes (the reader was held up): the first part now,
+  // the rest at the next poll. Throwing the queue away would lose actions.
+  const int wanted = waiting > kReadBufferSize ? kReadBufferSize : waiting;
   ssize_t n;
   do {
-    n = ::read(handle, destination, static_cast<size_t>(waiting));
+    n = ::read(handle, destination, static_cast<size_t>(wanted));
   } while (n < 0 && errno == EINTR);
   if (n < 0) return errno == EAGAIN ? PortRead::Nothing : PortRead::Failed;
   if (n == 0) {  // end of file on a terminal: it hung up

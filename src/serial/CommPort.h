@@ -18,7 +18,6 @@ constexpr int kReadBufferSize = 2048;
 enum class PortRead {
   Delivered,  // bytes were read
   Nothing,    // nothing waiting, or no handle
-  Discarded,  // more than kReadBufferSize were waiting: all of them dropped
   Failed,     // the device reported an error (vanished, hung up, closed under us)
 };
 
@@ -33,8 +32,9 @@ class TCommPort {
   PortHandle OpenPort(const QString& devicePath, uint32_t baudRate, uint8_t dataBits, uint8_t parity,
                       uint8_t stopBits, uint8_t flowControl);
 
-  // Reads the bytes already waiting, never waiting for more. `count` is set
-  // only for Delivered (1..kReadBufferSize). After Failed, errno says why.
+  // Reads the bytes already waiting, never waiting for more, at most
+  // kReadBufferSize: what is beyond stays queued for the next read. `count`
+  // is set only for Delivered (1..kReadBufferSize). After Failed, errno says why.
   PortRead ReadData(PortHandle handle, uint8_t* destination, int& count);
 
   // Writes all `count` bytes. False with no handle, or when the device

@@ -47,6 +47,13 @@ TSQLiteDatabase::TSQLiteDatabase(const QByteArray& fileName) {
     sqlite3_close(db);
     throw ESQLiteException(message);
   }
+  // The program's databases hold plain tables only. A file that brings views
+  // or triggers of its own (a view of TestInfo that never ends, a trigger
+  // that deletes rows) could hang or harm the program, so they are switched
+  // off: using one fails like any other bad statement.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
   db_ = db;
 }
 

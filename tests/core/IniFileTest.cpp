@@ -51,6 +51,20 @@ TEST(IniFile, WritingOneKeyKeepsEverythingElse) {
             QByteArray("; top comment\r\n[Config]\r\nA=1\r\nB=3\r\nC=4\r\n\r\n[Other]\r\nB=9\r\n\r\n[Third]\r\nX=5\r\n"));
 }
 
+// Found by fuzzing: bytes that are not GBK in lines a write did not touch (a
+// text cut inside a character) came back as "?".
+TEST(IniFile, WritingOneKeyKeepsOtherLinesByteForByte) {
+  rigtest::TempDir dir;
+  const QByteArray utf8Note = QStringLiteral("; 备注：真空断路器").toUtf8();
+  const QByteArray notGbk = "OpenType2=" + ToGbk(QStringLiteral("真空断路器")).chopped(1);
+  dir.Write("a.ini", utf8Note + "\r\n[Config]\r\n" + notGbk + "\r\n");
+  TIniFile ini(dir.File("a.ini"));
+  const QString readBefore = ini.ReadString("Config", "OpenType2", "");
+  ini.WriteString("Config", "ComName1", "COM3");
+  EXPECT_EQ(dir.Read("a.ini"), utf8Note + "\r\n[Config]\r\n" + notGbk + "\r\nComName1=COM3\r\n");
+  EXPECT_EQ(ini.ReadString("Config", "OpenType2", ""), readBefore);
+}
+
 TEST(IniFile, RefusedWriteThrowsWithThePath) {
   rigtest::TempDir dir;
   const QString path = dir.File("no/such/folder/a.ini");

@@ -81,16 +81,47 @@ TEST(ReceivePath, AStoppingLinkDeliversNoMoreFrames) {
   EXPECT_TRUE(r.frames.empty());
 }
 
-TEST(ReceivePath, TheBufferNeverOverflows) {
+TEST(ReceivePath, ALongStartThatNeverCompletesOnlyDelaysLaterFrames) {
   Receiver r;
-  // A kept start of a long status frame, then batches that would push the
-  // buffer past its size: the oldest bytes go, later frames still arrive.
+  // A kept start of a long status frame (2037 bytes) filled with bytes that
+  // spoil its checksum: once its length is in, it costs one byte, and the
+  // frame among the filler comes out.
+  const QByteArray reply = Hex("01A0030001122235");
   r.Feed(Hex("01A3F007"));
-  for (int i = 0; i < 5; ++i) r.Feed(QByteArray(1000, char(0x01)));
+  r.Feed(QByteArray(1000, '\0') + reply);
+  EXPECT_TRUE(r.frames.empty());
+  for (int i = 0; i < 3; ++i) r.Feed(QByteArray(1000, char(0x01)));
   EXPECT_LE(r.rx.RxCount, kRxBufferSize);
-  r.Feed(QByteArray(2048, '\0'));
-  r.Feed(Hex("01A0030001122235"));
-  EXPECT_EQ(r.frames, std::vector<QByteArray>{Hex("01A0030001122235")});
+  EXPECT_EQ(r.frames, std::vector<QByteArray>{reply});
+}
+
+// Found by fuzzing: a batch that did not fit behind the bytes kept pushed
+// them out, and with them the frame they began.
+TEST(ReceivePath, NoFrameIsLostToHowTheBytesFallIntoBatches) {
+  const QByteArray status = Hex("01A308000500000015000000") + QByteArray(1, char(0x05 + 0x15));
+  QByteArray longest = Hex("01A3FB07") + QByteArray(2043, '\0');  // the longest frame the buffer holds
+  longest.append('\0');
+  struct Case {
+    const char* name;
+    std::vector<QByteArray> batches;
+    std::vector<QByteArray> frames;
+  } cases[] = {
+      // The reader was held up: a full read completes the frame begun before.
+      {"frame begun, then a full batch", {status.left(5), status.mid(5) + QByteArray(2048 - 8, '\0')}, {status}},
+      {"frame begun, then a full batch holding another", {status.left(9), status.mid(9) + QByteArray(2000, '\0') + status +
+                                                          QByteArray(2048 - 4 - 2000 - 13, '\0')}, {status, status}},
+      {"the longest frame in twelve-byte batches", {}, {longest}},
+      {"a batch longer than the buffer", {QByteArray(2500, '\0') + status + QByteArray(100, '\0') + status}, {status, status}},
+  };
+  // Not in step with the batches, and more bytes behind it.
+  const QByteArray offset = Hex("0000") + longest + QByteArray(12, '\0');
+  for (int at = 0; at < offset.size(); at += 12) cases[2].batches.push_back(offset.mid(at, 12));
+  for (const Case& c : cases) {
+    Receiver r;
+    for (const QByteArray& b : c.batches) r.Feed(b);
+    EXPECT_EQ(r.frames, c.frames) << c.name;
+    EXPECT_LE(r.rx.RxCount, kRxBufferSize) << c.name;
+  }
 }
 
 TEST(ReceivePath, EveryBatchIsLoggedAndChecksumMismatchesToo) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QFile>
 
@@ -241,4 +242,30 @@ TEST(SQLiteOpen, NonDatabaseFileFailsAtTheFirstStatement) {
   TSQLiteDatabase db(dir.File("junk.db").toUtf8());
   const QString message = MessageOf([&] { db.QueryTable("SELECT * FROM TestInfo"); });
   EXPECT_TRUE(message.contains("Error [26]: File opened that is not a database file.")) << message.toStdString();
+}
+
+// A hostile SaveData.db: TestInfo as a view that never ends made the search
+// run until memory ran out; a trigger could delete saved rows behind a save.
+TEST(SQLiteOpen, ViewsAndTriggersBroughtByAFileAreRefused) {
+  rigtest::TempDir dir;
+  const QByteArray path = dir.File("hostile.db").toUtf8();
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path.constData(), &raw), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(raw,
+                         "CREATE TABLE Saved(N INTEGER);"
+                         // Bounded here, so a failure of this test ends.
+                         "CREATE VIEW Endless AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c "
+                         "LIMIT 3) SELECT x FROM c;"
+                         "CREATE TABLE Log(N INTEGER);"
+                         "CREATE TRIGGER Wipe AFTER INSERT ON Log BEGIN DELETE FROM Saved; END;"
+                         "INSERT INTO Saved VALUES (1);",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(raw);
+
+  TSQLiteDatabase db(path);
+  EXPECT_THROW(db.QueryTable("SELECT * FROM Endless"), ESQLiteException);
+  db.RunSQL("INSERT INTO Log VALUES (1)");  // the insert is done, the trigger does not fire
+  EXPECT_EQ(db.QueryTable("SELECT count(*) AS N FROM Log")->ValueInteger(0), 1);
+  EXPECT_EQ(db.QueryTable("SELECT count(*) AS N FROM Saved")->ValueInteger(0), 1);
 }
