@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <unistd.h>
 
+#include "../ui/QuietWindow.h"
 #include "FaultRig.h"
 #include "storage/SQLite3.h"
 #include "storage/Schema.h"
@@ -63,20 +64,7 @@ TEST_F(LogFolderFaults, TheProgramKeepsWorkingWhateverHappensToItsLogFolder) {
 }
 
 // The save button while another program holds SaveData.db.
-struct LockedDatabase : ::testing::Test {
-  rigtest::TempDir dir;
-  rigtest::QuietPorts ports{dir.Path()};
-  rigtest::RecordingNotifier* notifier = nullptr;
-  std::unique_ptr<TfrmHX4417> window;
-
-  LockedDatabase() {
-    EnsureTable(dir.File("SaveData.db").toUtf8(), "TestInfo");
-    EnsureTable(dir.File("SpaceData.db").toUtf8(), "ControlState");
-    auto n = std::make_unique<rigtest::RecordingNotifier>();
-    notifier = n.get();
-    window = std::make_unique<TfrmHX4417>(dir.Path(), std::move(n));
-    window->show();
-  }
+struct LockedDatabase : rigtest::QuietWindow {
   // A finished life test of `actions` actions on station 1, ready to save.
   void FinishedTest(int actions) {
     window->SetStationControlsEnabled(1, true);

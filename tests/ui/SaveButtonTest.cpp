@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 
+#include "ui/QuietWindow.h"
 #include "storage/SQLite3.h"
 #include "storage/Schema.h"
 #include "support/QuietPorts.h"
@@ -14,20 +15,7 @@
 namespace rig {
 namespace {
 
-struct SaveButtonTest : ::testing::Test {
-  rigtest::TempDir dir;
-  rigtest::QuietPorts ports{dir.Path()};
-  rigtest::RecordingNotifier* notifier = nullptr;
-  std::unique_ptr<TfrmHX4417> window;
-
-  SaveButtonTest() {
-    EnsureTable(dir.File("SaveData.db").toUtf8(), "TestInfo");
-    EnsureTable(dir.File("SpaceData.db").toUtf8(), "ControlState");
-    auto n = std::make_unique<rigtest::RecordingNotifier>();
-    notifier = n.get();
-    window = std::make_unique<TfrmHX4417>(dir.Path(), std::move(n));
-    window->show();
-  }
+struct SaveButtonTest : rigtest::QuietWindow {
 
   // A finished two-action test on `station`, ready to save.
   void FinishedTest(int station) {
