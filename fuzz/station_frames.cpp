@@ -31,6 +31,7 @@ struct QuietNotifier : rig::INotifier {
   void Notice(const QString&, rig::NoticeIcon) override {}
   void Error(const QString&) override {}
   bool Confirm(const QString&) override { return false; }
+  rig::UnsavedChoice AskUnsaved(const QString&) override { return rig::UnsavedChoice::Cancel; }
 };
 
 struct CountingWriter : rig::IStationWriter {

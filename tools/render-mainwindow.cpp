@@ -26,6 +26,10 @@ class SilentNotifier : public rig::INotifier {
     QTextStream(stderr) << "confirm: " << text << "\n";
     return false;
   }
+  rig::UnsavedChoice AskUnsaved(const QString& text) override {
+    QTextStream(stderr) << "unsaved: " << text << "\n";
+    return rig::UnsavedChoice::Cancel;
+  }
 };
 
 }  // namespace

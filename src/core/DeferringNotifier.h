@@ -35,6 +35,7 @@ class TDeferringNotifier : public INotifier {
   }
   // Questions need their answer now; nothing asks one while handling a frame.
   bool Confirm(const QString& text) override { return target_.Confirm(text); }
+  UnsavedChoice AskUnsaved(const QString& text) override { return target_.AskUnsaved(text); }
 
  private:
   INotifier& target_;

@@ -14,6 +14,7 @@
 #include "core/ActionRecord.h"
 #include "core/StationConfig.h"
 #include "core/RunLog.h"
+#include "core/StationModel.h"
 #include "core/StationState.h"
 
 namespace rig {
@@ -25,8 +26,8 @@ struct StationShared {
   StationConfig Config;
   StationState State;
   TestRun Run;
+  TStationModel Model;  // link and run state, the held test
   bool PortOpen = false;
-  bool Connected = false;
   int HandshakeRetries = 0;
   ActionQueue Actions;
   std::array<uint8_t, kRxBufferSize> RxBuffer{};

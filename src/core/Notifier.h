@@ -8,6 +8,9 @@ namespace rig {
 
 enum class NoticeIcon { Information, None };
 
+// The operator's answer when something would drop a test not yet saved.
+enum class UnsavedChoice { Save, Discard, Cancel };
+
 class INotifier {
  public:
   virtual ~INotifier() = default;
@@ -21,6 +24,10 @@ class INotifier {
 
   // A box captioned "提示" with OK and Cancel and a warning icon; true for OK.
   virtual bool Confirm(const QString& text) = 0;
+
+  // A box captioned "提示" with "保存", "放弃" and "取消" and a warning icon;
+  // closing it is "取消".
+  virtual UnsavedChoice AskUnsaved(const QString& text) = 0;
 };
 
 }  // namespace rig

@@ -15,28 +15,28 @@ void InitSharedState(GlobVar& g, const QString& exeDir) {
     StationShared& st = *g.Station(s);
     g.ClearActionQueue(s);
     st.PortOpen = false;
-    st.Connected = false;
+    st.Model = TStationModel{};  // closed, idle, the first report awaited
     st.RxCount = 0;
-    st.State.TestRunning = false;
   }
   g.ExeDir = exeDir;
   g.ConfigPath = exeDir + QStringLiteral("Config.ini");
   LoadConfig(g);
   for (int s = 1; s <= kStationCount; ++s) {
     g.Station(s)->Run.CountDone = 0;
-    g.Station(s)->State.FirstStatusPending = true;
   }
   g.Log = std::make_unique<TRunLog>(exeDir);
   InstallRunLog(g.Log.get());
 }
 
-QString ShutdownSharedState(GlobVar& g) {
+QString ShutdownSharedState(GlobVar& g, bool saveIdentity) {
   QString error;
-  try {
-    SaveTestIdentity(g);
-  } catch (const EIniWriteError& e) {
-    error = e.Message();
-    WriteLog(error);
+  if (saveIdentity) {
+    try {
+      SaveTestIdentity(g);
+    } catch (const EIniWriteError& e) {
+      error = e.Message();
+      WriteLog(error);
+    }
   }
   g.ClearActionQueue(1);
   g.ClearActionQueue(2);

@@ -12,10 +12,11 @@ class GlobVar;
 // process-wide log.
 void InitSharedState(GlobVar& g, const QString& exeDir);
 
-// Writes both stations' identity texts to Config.ini, frees both action queues
-// and uninstalls the run log. Returns the error text when Config.ini could
-// not be written, empty otherwise; the rest is done either way.
-QString ShutdownSharedState(GlobVar& g);
+// Writes both stations' identity texts to Config.ini (unless the caller has
+// already), frees both action queues and uninstalls the run log. Returns the
+// error text when Config.ini could not be written, empty otherwise; the rest
+// is done either way.
+QString ShutdownSharedState(GlobVar& g, bool saveIdentity = true);
 
 // The program's folder with a trailing separator.
 QString ExecutableDir();

@@ -7,20 +7,18 @@
 
 namespace rig {
 
-// A station's test identity (kept in Config.ini between runs) and run flags.
+// A station's test identity (kept in Config.ini between runs) and run values;
+// whether a test runs is the station's model's to say.
 struct StationState {
   QString OpenType;  // switch model
   QString OutIndex;  // factory number
   QString WorkArea;  // station text
   QString WorkName;  // operator
-  bool TestRunning = false;
-  bool FirstStatusPending = true;  // the next settings report is the first after a handshake
   int32_t ActionNo = 0;
+  // Of the test the station holds (see TStationModel): when it started and,
+  // once it has ended, when it ended.
   QDateTime StartTime;
   QDateTime EndTime;
-  // The line failed while this test ran: the next start continues it (same
-  // start time, queued actions kept) instead of beginning a new one.
-  bool ResumeAfterLineLoss = false;
 };
 
 enum class ContactState { Open, Closed };

@@ -7,6 +7,7 @@
 #include "core/GlobVar.h"
 #include "core/Notifier.h"
 #include "core/RunLog.h"
+#include "core/StationLook.h"
 #include "core/StationView.h"
 #include "protocol/Frame.h"
 #include "protocol/ReceivePath.h"
@@ -14,10 +15,6 @@
 #include "serial/SerialComm.h"
 
 namespace rig {
-
-QString LinkButtonCaption(int station, bool connected) {
-  return (connected ? QStringLiteral("停止工位") : QStringLiteral("开启工位")) + QString::number(station);
-}
 
 TStationLink::TStationLink(int station, StationShared& shared, IStationView& view, INotifier& notifier,
                            QObject* window, QTimer& retryTimer)
@@ -33,9 +30,9 @@ TStationLink::TStationLink(int station, StationShared& shared, IStationView& vie
   QObject::connect(reopenTimer_.get(), &QTimer::timeout, failureInbox_.get(), [this] { ReopenTick(); });
 }
 
-TStationLink::~TStationLink() {
-  comm_.reset();  // stops and joins the reader while everything it uses still exists
-}
+TStationLink::~TStationLink() { CloseLink(); }
+
+void TStationLink::Draw() { DrawStation(shared_.Model, station_, view_); }
 
 bool TStationLink::OpenPort() {
   const StationConfig& c = shared_.Config;
@@ -44,7 +41,12 @@ bool TStationLink::OpenPort() {
   if (!comm_) comm_ = std::make_unique<TSerialComm>();
   if (shared_.PortOpen) comm_->Close();
   shared_.PortOpen = false;
-  comm_->SetReceiveCallback([this](const uint8_t* data, int count) { OnBatch(data, count); });
+  // The reader reaches the link it belongs to through this pointer, never
+  // through comm_, which is cleared while the link is being taken down.
+  TSerialComm* comm = comm_.get();
+  comm_->SetReceiveCallback([this, comm](const uint8_t* data, int count) { OnBatch(*comm, data, count); });
+  // Bytes of the line before a close never join the bytes after it.
+  comm_->SetNewLineCallback([this] { shared_.RxCount = 0; });
   QPointer<QObject> inbox(failureInbox_.get());
   comm_->SetPortFailureCallback([this, inbox](const QString& reason) {
     QMetaObject::invokeMethod(
@@ -59,27 +61,24 @@ bool TStationLink::OpenPort() {
 void TStationLink::OpenLink() {
   reopenTimer_->stop();
   lineLost_ = false;
-  if (!OpenPort()) notifier_.Notice(devicePath_ + QStringLiteral("打开串口失败，请配置串口!!"), NoticeIcon::None);
+  const bool opened = OpenPort();
+  shared_.Model.On(opened ? StationEvent::PortOpened : StationEvent::PortNotOpened);
+  Draw();
+  if (!opened) notifier_.Notice(devicePath_ + QStringLiteral("打开串口失败，请配置串口!!"), NoticeIcon::None);
 }
 
 void TStationLink::OnPortFailed(const QString& reason) {
   if (lineLost_ || !comm_) return;
   lineLost_ = true;
-  reconnectAfterReopen_ = shared_.Connected || timer_.isActive();
-  if (shared_.State.TestRunning) {
-    // The run is not over: the count reached and the queued actions stay, and
-    // the next start after the line is back resumes it.
-    shared_.State.ResumeAfterLineLoss = true;
-    shared_.State.TestRunning = false;
-    shared_.State.EndTime = now_();
-  }
+  reconnectAfterReopen_ = shared_.Model.Connected() || timer_.isActive();
+  // A running test is not over: the count reached and the queued actions
+  // stay, and the next start in its mode after the line is back resumes it.
+  if (shared_.Model.IsRunning()) shared_.State.EndTime = now_();
+  shared_.Model.On(StationEvent::LineLost);
   comm_->Close();
   shared_.PortOpen = false;
-  shared_.Connected = false;
   timer_.stop();
-  SetStationControlsEnabled(view_, false);
-  view_.SetLinkCaption(LinkButtonCaption(station_, false));
-  view_.SetStartCaption(QStringLiteral("开始测试"));
+  Draw();
   WriteLog(QStringLiteral("工位%1串口%2故障：%3").arg(station_).arg(devicePath_, reason));
   reopenTimer_->start();
   notifier_.Notice(QStringLiteral("工位%1的串口%2通讯中断（%3），正在每%4秒尝试重新打开。")
@@ -96,10 +95,12 @@ void TStationLink::ReopenTick() {
   if (!OpenPort()) return;
   lineLost_ = false;
   reopenTimer_->stop();
+  shared_.Model.On(StationEvent::PortOpened);
+  Draw();
   WriteLog(QStringLiteral("工位%1串口%2已重新打开").arg(station_).arg(devicePath_));
   if (reconnectAfterReopen_) ConnectStation();
   notifier_.Notice(QStringLiteral("工位%1的串口%2已恢复。").arg(station_).arg(devicePath_) +
-                   (shared_.State.ResumeAfterLineLoss
+                   (shared_.Model.ResumePending()
                         ? QStringLiteral("连接后按“开始测试”，测试将从控制器记录的次数继续，已记录的动作不会丢失。")
                         : QString()));
 }
@@ -107,6 +108,8 @@ void TStationLink::ReopenTick() {
 void TStationLink::CloseLink() {
   reopenTimer_->stop();
   if (!comm_) return;
+  // The reader is joined before anything it can reach goes away.
+  comm_->Stop();
   if (shared_.PortOpen) comm_->Close();
   shared_.PortOpen = false;
   comm_.reset();
@@ -116,9 +119,9 @@ void TStationLink::RequestStop() {
   if (comm_) comm_->RequestStop();
 }
 
-void TStationLink::OnBatch(const uint8_t* data, int count) {
-  ReceiveBatch(station_, shared_, data, count, [this] {
-    return comm_->HandOver(window_, [this] {
+void TStationLink::OnBatch(TSerialComm& comm, const uint8_t* data, int count) {
+  ReceiveBatch(station_, shared_, data, count, [this, &comm] {
+    return comm.HandOver(window_, [this] {
       if (sink_) sink_(shared_.FrameBuffer.data(), shared_.FrameLength);
     });
   });
@@ -130,25 +133,30 @@ bool TStationLink::Write(const QByteArray& bytes) {
 }
 
 void TStationLink::ConnectStation() {
-  shared_.State.FirstStatusPending = true;
+  shared_.Model.ExpectFirstReport();
+  shared_.Model.On(StationEvent::HandshakeSent);
   Write(HandshakeRequest(static_cast<uint8_t>(station_)));
   if (!timer_.isActive()) timer_.start();
+  Draw();
 }
 
 bool TStationLink::DisconnectStation() {
-  if (shared_.State.TestRunning) {
+  if (shared_.Model.IsRunning()) {
     Write(QByteArray(1, static_cast<char>(kCancelByte)));
     QThread::msleep(100);  // let the controller take the cancel before the disconnect
-    shared_.State.TestRunning = false;
+    shared_.State.EndTime = now_();
+    shared_.Model.On(StationEvent::TestCancelled);
+    Draw();
   }
   return Write(DisconnectRequest(static_cast<uint8_t>(station_)));
 }
 
 void TStationLink::RetryTick() {
-  if (shared_.Connected) return;
+  if (shared_.Model.Connected()) return;
   if (shared_.HandshakeRetries > 3) {
     shared_.HandshakeRetries = 0;
     timer_.stop();
+    shared_.Model.On(StationEvent::HandshakeGivenUp);
     return;
   }
   ConnectStation();
@@ -157,18 +165,16 @@ void TStationLink::RetryTick() {
 
 void TStationLink::OnLinkReply(uint8_t status) {
   if (status == kLinkAccepted) {
-    SetStationControlsEnabled(view_, true);
-    view_.SetLinkCaption(LinkButtonCaption(station_, true));
-    shared_.Connected = true;
+    // Also the answer to a repeated or unasked handshake: the run, if any,
+    // goes on, and the report the query brings only fills an idle panel.
+    shared_.Model.On(StationEvent::LinkAccepted);
     timer_.stop();
+    Draw();
     Write(SettingsQuery(static_cast<uint8_t>(station_)));
   } else if (status == kLinkDisconnected) {
-    SetStationControlsEnabled(view_, false);
-    view_.SetLinkCaption(LinkButtonCaption(station_, false));
-    shared_.Connected = false;
-    shared_.State.TestRunning = false;
-    view_.SetStartCaption(QStringLiteral("开始测试"));
-    shared_.State.EndTime = now_();
+    if (shared_.Model.IsRunning()) shared_.State.EndTime = now_();
+    shared_.Model.On(StationEvent::LinkDisconnected);
+    Draw();
   }
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "core/StationLook.h"
 #include "protocol/StationWriter.h"
 
 class QTimer;
@@ -68,7 +69,8 @@ class TStationLink : public IStationWriter {
   TSerialComm* Comm() { return comm_.get(); }
 
  private:
-  void OnBatch(const uint8_t* data, int count);  // reader thread
+  void OnBatch(TSerialComm& comm, const uint8_t* data, int count);  // reader thread
+  void Draw();
   bool OpenPort();
 
   const int station_;
@@ -88,8 +90,5 @@ class TStationLink : public IStationWriter {
   bool reconnectAfterReopen_ = false;
   std::function<QDateTime()> now_ = [] { return QDateTime::currentDateTime(); };
 };
-
-// The link button's caption: "开启工位1" / "停止工位1" and so on.
-QString LinkButtonCaption(int station, bool connected);
 
 }  // namespace rig

@@ -26,6 +26,7 @@ TCommThread::~TCommThread() { Finish(); }
 void TCommThread::SetHandle(PortHandle handle) {
   std::lock_guard lock(ioMutex_);
   handle_ = handle;
+  if (handle != kNoHandle) ++handleGeneration_;
   failed_.store(false);
 }
 
@@ -33,6 +34,11 @@ void TCommThread::SetCallback(ReceiveCallback callback) {
   auto shared = callback ? std::make_shared<const ReceiveCallback>(std::move(callback)) : nullptr;
   std::lock_guard lock(callbackMutex_);
   callback_ = std::move(shared);
+}
+
+void TCommThread::SetNewLineCallback(NewLineCallback callback) {
+  std::lock_guard lock(callbackMutex_);
+  newLineCallback_ = std::move(callback);
 }
 
 void TCommThread::SetFailureCallback(PortFailureCallback callback) {
@@ -46,11 +52,13 @@ bool TCommThread::PollOnce() {
   int count = 0;
   PortRead result;
   int error = 0;
+  uint64_t generation = 0;
   {
     std::lock_guard lock(ioMutex_);
     if (handle_ == kNoHandle || failed_.load()) return false;
     result = port_.ReadData(handle_, buffer.data(), count);
     error = errno;
+    generation = handleGeneration_;
   }
   if (result == PortRead::Failed) {
     ReportFailure(SystemErrorText(error));
@@ -58,11 +66,17 @@ bool TCommThread::PollOnce() {
   }
   if (result != PortRead::Delivered || StopRequested()) return false;
   std::shared_ptr<const ReceiveCallback> callback;
+  NewLineCallback newLine;
   {
     std::lock_guard lock(callbackMutex_);
     callback = callback_;
+    newLine = newLineCallback_;
   }
   if (!callback) return false;
+  if (generation != deliveredGeneration_) {
+    deliveredGeneration_ = generation;
+    if (newLine) newLine();
+  }
   (*callback)(buffer.data(), count);
   return true;
 }
@@ -208,6 +222,8 @@ bool TSerialComm::Write(const QByteArray& bytes) {
 }
 
 void TSerialComm::SetReceiveCallback(ReceiveCallback callback) { reader_->SetCallback(std::move(callback)); }
+
+void TSerialComm::SetNewLineCallback(NewLineCallback callback) { reader_->SetNewLineCallback(std::move(callback)); }
 
 void TSerialComm::SetPortFailureCallback(PortFailureCallback callback) {
   reader_->SetFailureCallback(std::move(callback));

@@ -38,6 +38,11 @@ using ReceiveCallback = std::function<void(const uint8_t* data, int count)>;
 // The link stays failed, reading nothing, until the next successful Open.
 using PortFailureCallback = std::function<void(const QString& reason)>;
 
+// The first batch read from a newly opened port is about to be delivered:
+// whatever the receiver kept of the line before belongs to another line.
+// Runs on the reader thread, before that batch's receive callback.
+using NewLineCallback = std::function<void()>;
+
 // The reader: a plain std::thread, so that its start and join are visible
 // to the thread sanitizer (Qt's own thread class synchronises out of its sight).
 class TCommThread {
@@ -57,6 +62,7 @@ class TCommThread {
   void SetHandle(PortHandle handle);
   void SetCallback(ReceiveCallback callback);
   void SetFailureCallback(PortFailureCallback callback);
+  void SetNewLineCallback(NewLineCallback callback);
 
   // One poll: read what is waiting and, if anything came, call the callback.
   // True when the callback was called. The thread calls it every 20 ms;
@@ -98,7 +104,10 @@ class TCommThread {
   TCommPort& port_;
   std::mutex ioMutex_;  // held while reading and while the handle changes
   PortHandle handle_ = kNoHandle;
+  uint64_t handleGeneration_ = 0;     // under ioMutex_: counts the handles taken
+  uint64_t deliveredGeneration_ = 0;  // reader only: the handle last delivered from
   std::mutex callbackMutex_;
+  NewLineCallback newLineCallback_;
   std::shared_ptr<const ReceiveCallback> callback_;
   PortFailureCallback failureCallback_;
   std::atomic<bool> stop_{false};
@@ -139,6 +148,7 @@ class TSerialComm {
 
   void SetReceiveCallback(ReceiveCallback callback);
   void SetPortFailureCallback(PortFailureCallback callback);
+  void SetNewLineCallback(NewLineCallback callback);
 
   bool IsOpen() const { return handle_ != kNoHandle; }
   bool PortFailed() const { return reader_->Failed(); }
@@ -152,6 +162,9 @@ class TSerialComm {
   // Stops the reader without waiting; lets an owner of several links stop
   // them all before waiting for any.
   void RequestStop() { reader_->RequestStop(); }
+  // Stops the reader and waits for it (processing this thread's events), so
+  // nothing the receive callback reaches is used any more once it returns.
+  void Stop() { reader_->Finish(); }
 
   bool PollOnce() { return reader_->PollOnce(); }
   uint64_t PollCount() const { return reader_->PollCount(); }

@@ -26,7 +26,10 @@ QString FreeDetailPath(const QString& dayFolder, const TestSummary& test) {
 
 void WriteDetailRows(const QString& templatePath, const QString& detailPath, const ActionQueue& actions) {
   // The template gives the file its table; without one the schema does.
-  QFile::copy(templatePath, detailPath);
+  // A copy keeps the template's modes: a read-only template would give a
+  // detail file nobody can write into.
+  if (QFile::copy(templatePath, detailPath))
+    QFile::setPermissions(detailPath, QFile::permissions(detailPath) | QFileDevice::WriteOwner);
   TSQLiteDatabase db(detailPath.toUtf8());
   db.RunSQL(SchemaStatement(QStringLiteral("ControlState")));
   // One transaction: a 32,000-cycle test is written in a blink, not one disk

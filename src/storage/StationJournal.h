@@ -21,6 +21,7 @@ class TStationJournal : public IRunObserver {
 
   void RunStarted() override;
   void ActionQueued(const ActionRecord& record) override;
+  void RunDiscarded() override;
 
  private:
   int station_;

@@ -12,9 +12,12 @@ class IStationView;
 class RecoveryJournal;
 struct StationShared;
 
-// What the station ran, as it would be saved now: identity, parameters and
-// refusal option from its panel; times, mode and count from its state.
-TestSummary StationTestSummary(int station, const StationShared& shared, const IStationView& view);
+// What the station holds, as it would be saved at `now`: identity and refusal
+// option from its panel; mode and parameters as the test was started; count
+// from its state. The times are always whole: a test still running, or one
+// whose end was never seen, ends `now`; the end is never before the start.
+TestSummary StationTestSummary(int station, const StationShared& shared, const IStationView& view,
+                               const QDateTime& now);
 
 // Builds the test from the station's panel (identity, parameters, refusal
 // option) and shared state (times, mode, count, queued actions) and saves it
@@ -22,11 +25,12 @@ TestSummary StationTestSummary(int station, const StationShared& shared, const I
 SaveOutcome SaveTestRecord(const QString& exeDir, int station, StationShared& shared, const IStationView& view,
                            const QDateTime& now = QDateTime::currentDateTime());
 
-// The save button's whole job: save, then tell the operator. Success
-// disables the button and clears the station's recovery journal; a failure
-// says why and leaves the button enabled and every action queued (and
-// journalled), so the operator can try again.
-void SaveStationTest(const QString& exeDir, int station, StationShared& shared, IStationView& view,
+// The save button's whole job: save, then tell the operator. Success lets
+// the station's model go of the test (which redraws the save button) and
+// clears the station's recovery journal; a failure says why and keeps every
+// action queued (and journalled), so the operator can try again. True when
+// saved.
+bool SaveStationTest(const QString& exeDir, int station, StationShared& shared, IStationView& view,
                      INotifier& notifier, RecoveryJournal* journal = nullptr);
 
 }  // namespace rig

@@ -12,6 +12,8 @@ class IRunObserver {
   virtual void RunStarted() = 0;
   // An action joined the station's queue.
   virtual void ActionQueued(const ActionRecord& record) = 0;
+  // The operator let the held test go unsaved.
+  virtual void RunDiscarded() = 0;
 };
 
 }  // namespace rig

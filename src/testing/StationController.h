@@ -19,6 +19,7 @@ class TStationController {
   int Station() const { return station_; }
   IStationView& View() { return view_; }
   StationShared& Shared() { return shared_; }
+  INotifier& Notifier() { return notifier_; }
 
   // Mode radios are examined in code order and the last checked one wins;
   // `whenNone` when no radio is checked (17 for a start command, 0 when

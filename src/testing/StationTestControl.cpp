@@ -3,6 +3,9 @@
 #include <exception>
 
 #include "core/GlobVar.h"
+#include "core/Notifier.h"
+#include "core/RunLog.h"
+#include "core/StationLook.h"
 #include "core/StationView.h"
 #include "protocol/Frame.h"
 #include "protocol/StationWriter.h"
@@ -16,8 +19,6 @@
 namespace rig {
 namespace {
 
-const QString kStartCaption = QStringLiteral("开始测试");
-const QString kCancelCaption = QStringLiteral("取消测试");
 
 // The count place of `mode` in a report (modes 17 to 20 in order), or 0
 // when it is not a life test.
@@ -43,13 +44,62 @@ int TStationTestControl::Station() const { return station_.Station(); }
 
 // --- buttons ----------------------------------------------------------------
 
+void TStationTestControl::Draw() { DrawStation(shared_.Model, Station(), view_); }
+
+HeldTest TStationTestControl::PanelTest() const {
+  HeldTest test;
+  test.Mode = shared_.Run.Mode;
+  for (int n = 1; n <= kParameterCount; ++n) test.ParamTexts[n - 1] = view_.ParameterText(n);
+  return test;
+}
+
 void TStationTestControl::StartButtonClick() {
-  if (shared_.State.TestRunning)
-    CancelTest();
-  else if (ModeDiffers())
+  TStationModel& model = shared_.Model;
+  if (model.IsRunning()) return CancelTest();
+  if (!model.Connected()) return;  // the button is locked while the link is down
+  if (model.Run() == RunState::StartRequested) {
+    SendSettingsQuery(*link_, Station());  // no answer yet: ask again
+    return;
+  }
+  if (const int bad = FirstInvalidParameter()) {
+    station_.RefuseParameter(bad, FindParameter(bad)->Range);
+    return;
+  }
+  const bool differs = ModeDiffers();
+  const bool resume = !differs && model.CanResume(station_.SelectedTestMode(kModeWhenNoneSelected));
+  if (!resume && !LetGoOfHeldTest()) return;
+  model.GrantStart(resume ? StartIntent::ResumeHeldTest : StartIntent::NewTest);
+  if (differs) {
     StartTest();
-  else
-    SendSettingsQuery(*link_, Station());
+    return;
+  }
+  SendSettingsQuery(*link_, Station());
+  model.On(StationEvent::StartQueried);
+  Draw();
+}
+
+bool TStationTestControl::LetGoOfHeldTest() {
+  if (!shared_.Model.HoldsTest()) return true;
+  if (shared_.Actions.empty()) {  // nothing that could be lost
+    DiscardHeldTest();
+    return true;
+  }
+  switch (station_.Notifier().AskUnsaved(QStringLiteral("未保存的测试数据将丢失，是否先保存？"))) {
+    case UnsavedChoice::Save: return saver_ && saver_() && !shared_.Model.HoldsTest();
+    case UnsavedChoice::Discard:
+      WriteLog(QStringLiteral("工位%1：操作员放弃了未保存的测试（%2个动作）").arg(Station()).arg(shared_.Actions.size()));
+      DiscardHeldTest();
+      return true;
+    case UnsavedChoice::Cancel: break;
+  }
+  return false;
+}
+
+void TStationTestControl::DiscardHeldTest() {
+  shared_.Actions.clear();
+  if (observer_) observer_->RunDiscarded();
+  shared_.Model.On(StationEvent::TestDiscarded);
+  Draw();
 }
 
 void TStationTestControl::ContinueButtonClick() {
@@ -70,20 +120,29 @@ bool TStationTestControl::ModeDiffers() const { return station_.SelectedTestMode
 // --- run --------------------------------------------------------------------
 
 bool TStationTestControl::StartTest() {
+  TStationModel& model = shared_.Model;
+  // The rig moves only when the operator asked it to, once per press.
+  if (!model.TakeStartPermit()) {
+    WriteLog(QStringLiteral("工位%1：没有操作员的开始命令，未发送启动命令").arg(Station()));
+    model.On(StationEvent::StartAbandoned);
+    Draw();
+    return false;
+  }
   // A controller must never be started on parameters nobody typed in or
   // outside what the rig takes: refuse before anything changes.
   if (const int bad = FirstInvalidParameter()) {
+    model.On(StationEvent::StartAbandoned);
+    Draw();
     station_.RefuseParameter(bad, FindParameter(bad)->Range);
     return false;
   }
   // After a lost line the same test goes on: its actions so far and its start
   // time stay, and the numbering restarts at the first action of the cycle
   // the controller repeats (it resumes from the count reached minus one).
-  const bool continuing =
-      shared_.State.ResumeAfterLineLoss && station_.SelectedTestMode(kModeWhenNoneSelected) == shared_.Run.Mode;
-  shared_.State.ResumeAfterLineLoss = false;
-  if (continuing) {
-    shared_.State.ActionNo = ResumeCount(shared_.Run.CountDone) * ActionsPerCycle(shared_.Run.Mode);
+  const bool resume = model.Intent() == StartIntent::ResumeHeldTest &&
+                      model.CanResume(station_.SelectedTestMode(kModeWhenNoneSelected));
+  if (resume) {
+    shared_.State.ActionNo = ResumeCount(shared_.Run.CountDone) * ActionsPerCycle(model.Held().Mode);
   } else {
     shared_.Actions.clear();
     shared_.State.ActionNo = 0;
@@ -91,32 +150,31 @@ bool TStationTestControl::StartTest() {
   const std::optional<QByteArray> frame = BuildStartFrame();
   if (!frame) return false;
   link_->Write(*frame);
-  view_.SetStartCaption(kCancelCaption);
-  if (!continuing) shared_.State.StartTime = clock_();
-  shared_.State.TestRunning = true;
-  view_.SetContinueEnabled(false);
-  view_.SetSaveEnabled(false);
+  if (resume) {
+    model.On(StationEvent::TestResumed);
+  } else {
+    shared_.State.StartTime = clock_();
+    shared_.State.EndTime = QDateTime();
+    model.On(StationEvent::TestStarted, PanelTest());
+    if (observer_) observer_->RunStarted();
+  }
   SetMarks({});
-  if (!continuing && observer_) observer_->RunStarted();
+  Draw();
   return true;
 }
 
 void TStationTestControl::CancelTest() {
   SendCancel(*link_);
-  view_.SetStartCaption(kStartCaption);
-  view_.SetContinueEnabled(false);
-  view_.SetSaveEnabled(true);
-  shared_.State.TestRunning = false;
-  shared_.State.EndTime = clock_();
+  if (shared_.Model.IsRunning()) shared_.State.EndTime = clock_();
+  shared_.Model.On(StationEvent::TestCancelled);
+  Draw();
 }
 
 void TStationTestControl::FinishTest() {
-  shared_.State.EndTime = clock_();
-  shared_.State.TestRunning = false;
-  view_.SetStartCaption(kStartCaption);
-  view_.SetContinueEnabled(false);
-  view_.SetSaveEnabled(true);
+  if (shared_.Model.HoldsTest()) shared_.State.EndTime = clock_();
+  shared_.Model.On(StationEvent::TestFinished);
   shared_.State.ActionNo = 0;
+  Draw();
 }
 
 int TStationTestControl::FirstInvalidParameter() const {
@@ -152,14 +210,30 @@ std::optional<QByteArray> TStationTestControl::BuildStartFrame() {
 void TStationTestControl::OnSettingsReport(const uint8_t* frame, int length) {
   if (!PayloadIs(frame, length, kParameterBlockSize)) return;
   const ParameterBlock block = DecodeParameterBlock(frame + kFrameHeaderSize);
-  if (shared_.State.FirstStatusPending) {
+  TStationModel& model = shared_.Model;
+  if (model.AwaitingFirstReport()) {
+    model.FirstReportArrived();
+    model.On(StationEvent::StartAbandoned);  // a start pressed before it is not answered
+    if (model.IsRunning()) {
+      Draw();  // a handshake made again while the run goes on: the run and its panel stay
+      return;
+    }
     LoadSettingsReport(block);
-    shared_.State.FirstStatusPending = false;
     return;
   }
-  // Every later report answers a start with the mode unchanged, and starts
-  // the test again from the controller's count, even over a running one.
-  shared_.Run.CountDone = AdoptReportedMode(block);
+  // Only the answer to the operator's start starts anything: a doubled
+  // report, or one a late or unasked handshake brought, changes nothing.
+  if (model.Run() != RunState::StartRequested) return;
+  const int32_t count = AdoptReportedMode(block);
+  if (model.Intent() == StartIntent::ResumeHeldTest && !model.CanResume(block.Mode)) {
+    model.On(StationEvent::StartAbandoned);
+    Draw();
+    station_.Notifier().Notice(QStringLiteral("工位%1的控制器现在是另一种试验方式，中断的测试不能继续。"
+                                              "请先保存中断的测试，再开始新的测试。")
+                                   .arg(Station()));
+    return;
+  }
+  shared_.Run.CountDone = count;
   StartTest();
 }
 
@@ -172,10 +246,7 @@ void TStationTestControl::LoadSettingsReport(const ParameterBlock& block) {
   for (int n = 1; n <= kParameterCount; ++n)
     view_.SetParameterText(n, QString::number(static_cast<uint32_t>(block.Parameters[n - 1])));
   run.CountDone = ReportedCount(block, run.Mode);
-  shared_.State.TestRunning = false;
-  view_.SetStartCaption(kStartCaption);
-  view_.SetContinueEnabled(false);
-  view_.SetSaveEnabled(false);
+  Draw();
   station_.ShowReportedModePrompt();
 }
 
@@ -195,6 +266,7 @@ void TStationTestControl::OnStatusFrame(const uint8_t* frame, int length) {
     return;
   }
   if (!PayloadIs(frame, length, kActionStatusLength)) return;
+  if (!shared_.Model.HoldsTest()) AdoptActions();
   const uint8_t* status = frame + kFrameHeaderSize;
   shared_.Run.CountDone = ReadInt32Le(status);
   shared_.State.ActionNo += 1;
@@ -212,17 +284,24 @@ void TStationTestControl::UpdateStationDisplay() {
 }
 
 void TStationTestControl::CheckRefusals() {
-  view_.SetContinueEnabled(false);
-  view_.SetSaveEnabled(false);
   const std::optional<ActionExpectation> e =
       ExpectedAfterAction(shared_.Run.Mode, shared_.State.ActionNo, shared_.Run.CountDone, finalCount_);
-  if (!e) return;
-  const BreakPositions breaks{shared_.Run.Breaks[kBreakA1], shared_.Run.Breaks[kBreakB1], shared_.Run.Breaks[kBreakC1]};
-  SetMarks(MarksFor(e->Expected, breaks));
-  if (e->ButtonsEnabled) {
-    view_.SetContinueEnabled(true);
-    view_.SetSaveEnabled(true);
+  shared_.Model.OfferRefusalButtons(e && e->ButtonsEnabled);
+  if (e) {
+    const BreakPositions breaks{shared_.Run.Breaks[kBreakA1], shared_.Run.Breaks[kBreakB1],
+                                shared_.Run.Breaks[kBreakC1]};
+    SetMarks(MarksFor(e->Expected, breaks));
   }
+  Draw();
+}
+
+void TStationTestControl::AdoptActions() {
+  shared_.State.StartTime = clock_();
+  shared_.State.EndTime = QDateTime();
+  shared_.Model.On(StationEvent::ActionsAdopted, PanelTest());
+  WriteLog(QStringLiteral("工位%1：收到未经本程序开始的测试的动作，作为一个测试记录").arg(Station()));
+  if (observer_) observer_->RunStarted();
+  Draw();
 }
 
 void TStationTestControl::SetMarks(const std::array<QString, kBreakCount>& marks) {

@@ -9,7 +9,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "core/Config.h"
+#include "core/IniFile.h"
 #include "core/RunLog.h"
+#include "core/StationLook.h"
 #include "core/Startup.h"
 #include "ui/DesignFont.h"
 #include "protocol/Dispatch.h"
@@ -91,6 +94,7 @@ TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifie
       QMetaObject::invokeMethod(this, [this, text] { stationNotifier_->Notice(text, NoticeIcon::Information); }, Qt::QueuedConnection);
     });
     TestControl(s).SetRunObserver(journals_[Index(s)].get());
+    TestControl(s).SetSaver([this, s] { return SaveButtonClick(s); });
   }
 }
 
@@ -180,8 +184,8 @@ void TfrmHX4417::WireStation(int station) {
           station == 1 ? &TfrmHX4417::SpeedButton6Click : &TfrmHX4417::SpeedButton10Click);
 }
 
-void TfrmHX4417::SaveButtonClick(int station) {
-  SaveStationTest(shared_.ExeDir, station, *shared_.Station(station), Panel(station), *notifier_,
+bool TfrmHX4417::SaveButtonClick(int station) {
+  return SaveStationTest(shared_.ExeDir, station, *shared_.Station(station), Panel(station), *notifier_,
                   &journals_[Index(station)]->Journal());
 }
 
@@ -219,8 +223,8 @@ void TfrmHX4417::showEvent(QShowEvent* event) {
 }
 
 void TfrmHX4417::FormShow() {
-  SetStationControlsEnabled(1, false);
-  SetStationControlsEnabled(2, false);
+  // Locked until each station's handshake succeeds.
+  for (int s = 1; s <= kStationCount; ++s) DrawStation(shared_.Station(s)->Model, s, Panel(s));
   OpenStationLinks();
   RestoreStationFields();
   // Once the window is up: a test the last run left unsaved is offered first.
@@ -260,12 +264,27 @@ void TfrmHX4417::FormCloseQuery() {
   DisconnectStation(1);
   QThread::msleep(kDisconnectGapMs);
   DisconnectStation(2);
+  // The identity texts are written while the operator can still be told
+  // that they could not be.
+  if (const QString error = StoreIdentityTexts(); !error.isEmpty()) notifier_->Notice(error);
+}
+
+QString TfrmHX4417::StoreIdentityTexts() {
+  for (int s = 1; s <= kStationCount; ++s) Controller(s).StoreIdentity();
+  identityStored_ = true;
+  try {
+    SaveTestIdentity(shared_);
+  } catch (const EIniWriteError& e) {
+    WriteLog(e.Message());
+    return e.Message();
+  }
+  return {};
 }
 
 void TfrmHX4417::FormDestroy() {
   CloseStationLinks();
-  for (int s = 1; s <= kStationCount; ++s) Controller(s).StoreIdentity();
-  ShutdownSharedState(shared_);
+  if (!identityStored_) StoreIdentityTexts();
+  ShutdownSharedState(shared_, /*saveIdentity=*/false);
 }
 
 // --- links ------------------------------------------------------------------
@@ -291,7 +310,7 @@ void TfrmHX4417::OnFrame(const uint8_t* frame, int length) {
 }
 
 void TfrmHX4417::LinkButtonClick(int station) {
-  if (shared_.Station(station)->Connected)
+  if (shared_.Station(station)->Model.Connected())
     DisconnectStation(station);
   else
     ConnectStation(station);

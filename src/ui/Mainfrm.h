@@ -76,6 +76,8 @@ class TfrmHX4417 : public QMainWindow {
   void OfferLeftoverJournals();
   void FormCloseQuery();
   void FormDestroy();
+  // Identity edits into Config.ini; the error text when that failed.
+  QString StoreIdentityTexts();
   void RestoreStationFields();
   void CloseStationLinks();
   void ShowSearchResults();
@@ -99,7 +101,8 @@ class TfrmHX4417 : public QMainWindow {
   void SpeedButton7Click() { TestControl(2).StartButtonClick(); }
   void SpeedButton4Click() { TestControl(1).ContinueButtonClick(); }
   void SpeedButton8Click() { TestControl(2).ContinueButtonClick(); }
-  void SaveButtonClick(int station);
+  // True when the station's held test was saved.
+  bool SaveButtonClick(int station);
   void SpeedButton6Click() { SaveButtonClick(1); }
   void SpeedButton10Click() { SaveButtonClick(2); }
   void N2Click();
@@ -124,6 +127,7 @@ class TfrmHX4417 : public QMainWindow {
   std::array<std::unique_ptr<TStationJournal>, kStationCount> journals_;
   TStationFrames frames_;
   bool shown_ = false;
+  bool identityStored_ = false;
 };
 
 // "高压开关机械寿命磨合试验系统V1p3"

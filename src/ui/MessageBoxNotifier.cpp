@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace rig {
 namespace {
@@ -29,6 +30,19 @@ bool TMessageBoxNotifier::Confirm(const QString& text) {
   QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), text, QMessageBox::Ok | QMessageBox::Cancel,
                   BoxOwner(owner_));
   return box.exec() == QMessageBox::Ok;
+}
+
+UnsavedChoice TMessageBoxNotifier::AskUnsaved(const QString& text) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), text, QMessageBox::NoButton, BoxOwner(owner_));
+  QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
+  QPushButton* discard = box.addButton(QStringLiteral("放弃"), QMessageBox::DestructiveRole);
+  QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+  box.setDefaultButton(save);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == save) return UnsavedChoice::Save;
+  if (box.clickedButton() == discard) return UnsavedChoice::Discard;
+  return UnsavedChoice::Cancel;
 }
 
 }  // namespace rig

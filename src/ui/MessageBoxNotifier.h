@@ -15,6 +15,7 @@ class TMessageBoxNotifier : public INotifier {
   void Notice(const QString& text, NoticeIcon icon) override;
   void Error(const QString& text) override;
   bool Confirm(const QString& text) override;
+  UnsavedChoice AskUnsaved(const QString& text) override;
 
  private:
   QPointer<QWidget> owner_;

@@ -28,8 +28,8 @@ TEST(Startup, FreshFolderGivesDefaultsAndTodaysLog) {
   EXPECT_EQ(g.Station(2)->Config.PortName, "COM2");
   for (int s = 1; s <= 2; ++s) {
     EXPECT_FALSE(g.Station(s)->PortOpen);
-    EXPECT_FALSE(g.Station(s)->State.TestRunning);
-    EXPECT_TRUE(g.Station(s)->State.FirstStatusPending);
+    EXPECT_EQ(g.Station(s)->Model.Run(), RunState::Idle);
+    EXPECT_TRUE(g.Station(s)->Model.AwaitingFirstReport());
     EXPECT_EQ(g.Station(s)->Run.CountDone, 0);
     EXPECT_TRUE(g.Station(s)->Actions.empty());
   }

@@ -79,7 +79,7 @@ struct FaultRig : ::testing::Test {
     return window->findChild<QAbstractButton*>(station == 1 ? "SpeedButton1" : "SpeedButton2");
   }
   rig::StationShared& Station(int station) { return *window->Shared().Station(station); }
-  bool Connected(int station) { return Station(station).Connected; }
+  bool Connected(int station) { return Station(station).Model.Connected(); }
   int SimGot(int station, const QByteArray& command) const {
     int n = 0;
     for (const QByteArray& c : sim->Received(station)) n += c == command;

@@ -67,7 +67,7 @@ TEST_F(LogFolderFaults, TheProgramKeepsWorkingWhateverHappensToItsLogFolder) {
 struct LockedDatabase : rigtest::QuietWindow {
   // A finished life test of `actions` actions on station 1, ready to save.
   void FinishedTest(int actions) {
-    window->SetStationControlsEnabled(1, true);
+    window->Link(1).OnLinkReply(kLinkAccepted);  // as if the controller answered
     StationShared& s = *window->Shared().Station(1);
     s.Run.Mode = 17;
     s.Run.CountDone = actions / 2;

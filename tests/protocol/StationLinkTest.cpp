@@ -11,6 +11,7 @@
 #include "protocol/Frame.h"
 #include "protocol/StationLink.h"
 #include "rigsim/PseudoTerminal.h"
+#include "support/ModelStates.h"
 #include "support/RecordingNotifier.h"
 #include "support/TempDir.h"
 
@@ -62,9 +63,9 @@ TEST_F(StationLinkTest, OpeningSendsNothingAndAFailureNamesTheDevice) {
 
 TEST_F(StationLinkTest, AnUnansweredHandshakeIsSentFiveTimesThenGivenUp) {
   Open(2);
-  shared.State.FirstStatusPending = false;
+  shared.Model.FirstReportArrived();
   link->ConnectStation();
-  EXPECT_TRUE(shared.State.FirstStatusPending);
+  EXPECT_TRUE(shared.Model.AwaitingFirstReport());
   EXPECT_TRUE(timer.isActive());
   for (int tick = 0; tick < 5; ++tick) link->RetryTick();
   EXPECT_FALSE(timer.isActive());
@@ -81,7 +82,7 @@ TEST_F(StationLinkTest, RepeatsUsedBeforeASuccessCountAgainstTheNextHandshake) {
   EXPECT_FALSE(timer.isActive());
   EXPECT_EQ(shared.HandshakeRetries, 2);
   line.Receive(18 + 6);  // three handshakes and the settings query
-  shared.Connected = false;
+  link->OnLinkReply(kLinkDisconnected);
   link->ConnectStation();
   int sent = 1;
   while (timer.isActive()) {
@@ -100,18 +101,19 @@ TEST_F(StationLinkTest, LinkRepliesUnlockAndLockThePanel) {
   EXPECT_FALSE(view.continueEnabled);
   EXPECT_FALSE(view.saveEnabled);
   EXPECT_EQ(view.linkCaption, QStringLiteral("停止工位1"));
-  EXPECT_TRUE(shared.Connected);
+  EXPECT_TRUE(shared.Model.Connected());
   EXPECT_FALSE(timer.isActive());
   EXPECT_EQ(line.Receive(6), Hex("01A101000F0F"));
 
-  shared.State.TestRunning = true;
+  rigtest::Running(shared.Model);
   view.startCaption = QStringLiteral("取消测试");
   link->OnLinkReply(kLinkDisconnected);
   EXPECT_FALSE(view.inputEnabled);
   EXPECT_EQ(view.linkCaption, QStringLiteral("开启工位1"));
   EXPECT_EQ(view.startCaption, QStringLiteral("开始测试"));
-  EXPECT_FALSE(shared.Connected);
-  EXPECT_FALSE(shared.State.TestRunning);
+  EXPECT_FALSE(shared.Model.Connected());
+  EXPECT_EQ(shared.Model.Run(), RunState::Ended);
+  EXPECT_TRUE(view.saveEnabled) << "the test cut off stays saveable";
   EXPECT_EQ(shared.State.EndTime, QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0)));
 
   link->OnLinkReply(0x33);  // neither: nothing changes
@@ -120,12 +122,12 @@ TEST_F(StationLinkTest, LinkRepliesUnlockAndLockThePanel) {
 
 TEST_F(StationLinkTest, DisconnectingARunningTestCancelsItFirst) {
   Open();
-  shared.State.TestRunning = true;
+  rigtest::Running(shared.Model);
   QElapsedTimer t;
   t.start();
   EXPECT_TRUE(link->DisconnectStation());
   EXPECT_GE(t.elapsed(), 100);
-  EXPECT_FALSE(shared.State.TestRunning);
+  EXPECT_EQ(shared.Model.Run(), RunState::Ended);
   EXPECT_EQ(line.Receive(7), Hex("F1") + Hex("01A001000A0A"));
   // Without a running test: only the request.
   EXPECT_TRUE(link->DisconnectStation());
@@ -173,16 +175,17 @@ TEST_F(StationLinkTest, ALostLineIsReportedAndReopenedWhenTheDeviceComesBack) {
   link->OpenLink();
   ASSERT_TRUE(shared.PortOpen);
   link->OnLinkReply(kLinkAccepted);
-  shared.State.TestRunning = true;
+  rigtest::Running(shared.Model);
   line.Receive(6);  // the settings query
 
   line.HangUp();  // the cable is pulled
   ASSERT_TRUE(rigtest::WaitFor([&] { return link->LineLost(); }));
   EXPECT_FALSE(shared.PortOpen);
-  EXPECT_FALSE(shared.Connected);
-  EXPECT_FALSE(shared.State.TestRunning);
-  EXPECT_TRUE(shared.State.ResumeAfterLineLoss);
+  EXPECT_FALSE(shared.Model.Connected());
+  EXPECT_EQ(shared.Model.Run(), RunState::Ended);
+  EXPECT_TRUE(shared.Model.ResumePending());
   EXPECT_FALSE(view.inputEnabled);
+  EXPECT_TRUE(view.saveEnabled) << "the interrupted test can be saved while the line is down";
   EXPECT_EQ(view.linkCaption, QStringLiteral("开启工位1"));
   ASSERT_EQ(notifier.notices.size(), 1u);
   EXPECT_TRUE(notifier.notices[0].text.contains(line.Device())) << notifier.notices[0].text.toStdString();

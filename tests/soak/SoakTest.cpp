@@ -29,7 +29,7 @@ struct Soak : rigtest::SimulatedRig {
   void Setup(int station, int mode, const char* setCount) {
     StationShared& s = *window->Shared().Station(station);
     Find<QAbstractButton>(station == 1 ? "SpeedButton1" : "SpeedButton2")->click();
-    ASSERT_TRUE(rigtest::WaitFor([&] { return s.Connected && !s.State.FirstStatusPending; }));
+    ASSERT_TRUE(rigtest::WaitFor([&] { return s.Model.Connected() && !s.Model.AwaitingFirstReport(); }));
     for (const ParameterDef& p : Parameters()) {
       Find<QLineEdit>(QStringLiteral("Edit%1").arg(p.EditNumber[station - 1]))
           ->setText(p.Range == ParameterRange::SetCount ? setCount : "1");
@@ -57,7 +57,7 @@ TEST_F(Soak, ALongLifeTestLosesNoActionAndKeepsMemoryBounded) {
   const long before = ResidentKb();
   StartTest(1);
   StationShared& s = *window->Shared().Station(1);
-  ASSERT_TRUE(rigtest::WaitFor([&] { return !s.State.TestRunning && s.Run.CountDone == 32000; }, 600000))
+  ASSERT_TRUE(rigtest::WaitFor([&] { return !s.Model.IsRunning() && s.Run.CountDone == 32000; }, 600000))
       << "stopped at count " << s.Run.CountDone << " with " << s.Actions.size() << " actions";
   EXPECT_EQ(s.Actions.size(), 128000u);
   int expected = 1;
@@ -92,8 +92,8 @@ TEST_F(Soak, AHundredWindowsEndedInTheMiddleOfTrafficNeverHang) {
     StartTest(2);
     ASSERT_TRUE(rigtest::WaitFor([&] {
       return window->Shared().Station(1)->Actions.size() > 2 && window->Shared().Station(2)->Actions.size() > 2;
-    }, 10000)) << "round " << round << ": running " << window->Shared().Station(1)->State.TestRunning << "/"
-               << window->Shared().Station(2)->State.TestRunning << ", queued " << window->Shared().Station(1)->Actions.size()
+    }, 10000)) << "round " << round << ": running " << window->Shared().Station(1)->Model.IsRunning() << "/"
+               << window->Shared().Station(2)->Model.IsRunning() << ", queued " << window->Shared().Station(1)->Actions.size()
                << "/" << window->Shared().Station(2)->Actions.size() << ", notices: "
                << notifier->Texts().join(" | ").toStdString() << ", last commands: "
                << sim->Received(1).back().toHex().toStdString() << " / " << sim->Received(2).back().toHex().toStdString();

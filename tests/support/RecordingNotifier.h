@@ -31,6 +31,11 @@ class RecordingNotifier : public rig::INotifier {
     return confirmAnswer;
   }
 
+  rig::UnsavedChoice AskUnsaved(const QString& text) override {
+    unsavedQuestions.push_back(text);
+    return unsavedAnswer;
+  }
+
   QStringList Texts() const {
     QStringList t;
     for (const RecordedNotice& n : notices) t << n.text;
@@ -40,6 +45,8 @@ class RecordingNotifier : public rig::INotifier {
   std::vector<RecordedNotice> notices;
   QStringList confirmations;
   bool confirmAnswer = true;  // what the operator answers
+  QStringList unsavedQuestions;
+  rig::UnsavedChoice unsavedAnswer = rig::UnsavedChoice::Cancel;
   std::function<void()> onNotice;  // runs as the box would be shown
 };
 

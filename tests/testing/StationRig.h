@@ -7,6 +7,7 @@
 #include "core/GlobVar.h"
 #include "protocol/Frame.h"
 #include "support/ControllerReplies.h"
+#include "support/ModelStates.h"
 #include "support/RecordingNotifier.h"
 #include "support/RecordingWriter.h"
 #include "testing/FakeStationView.h"
@@ -66,7 +67,8 @@ struct TwoStations {
   // As after the handshake: the first report loads the panel; the link's
   // writes so far are forgotten.
   void Connect(int station, const rig::ParameterBlock& stored = FactorySettings()) {
-    (*this)[station].shared.State.FirstStatusPending = true;
+    rigtest::Connected((*this)[station].shared.Model);
+    (*this)[station].shared.Model.ExpectFirstReport();
     Feed(station, SettingsReport(station, stored));
     (*this)[station].link.writes.clear();
   }

@@ -48,12 +48,12 @@ TEST(StationTestControl, EachStateShowsItsCaptionAndButtons) {
   };
   const Case cases[] = {
       {"idle after the first report", [](TwoStations&) {}, kStart, false, false, false},
-      {"waiting for report: buttons unchanged",
+      {"waiting for report: drawn from the state, not left over",
        [](TwoStations& r) {
          r[1].view.continueEnabled = true;  // left over from a refusal check
          r[1].control.StartButtonClick();
        },
-       kStart, true, false, false},
+       kStart, false, false, false},
       {"running",
        [](TwoStations& r) {
          r[1].view.CheckMode(5);
@@ -83,7 +83,7 @@ TEST(StationTestControl, EachStateShowsItsCaptionAndButtons) {
     EXPECT_EQ(rig[1].view.startCaption, c.caption);
     EXPECT_EQ(rig[1].view.continueEnabled, c.continueEnabled);
     EXPECT_EQ(rig[1].view.saveEnabled, c.saveEnabled);
-    EXPECT_EQ(rig.shared.Station(1)->State.TestRunning, c.running);
+    EXPECT_EQ(rig.shared.Station(1)->Model.IsRunning(), c.running);
   }
 }
 
@@ -189,7 +189,7 @@ TEST(StationTestControl, TheSameModeAsksFirstAndResumesFromTheReportedCount) {
 
   rig[1].control.StartButtonClick();
   EXPECT_EQ(rig[1].link.writes, std::vector<QByteArray>{Bytes({0x01, 0xA1, 0x01, 0x00, 0x0F, 0x0F})});
-  EXPECT_FALSE(s.State.TestRunning) << "waiting for the report";
+  EXPECT_FALSE(s.Model.IsRunning()) << "waiting for the report";
   EXPECT_EQ(s.Actions.size(), 1u);
 
   rig[1].control.StartButtonClick();
@@ -202,7 +202,7 @@ TEST(StationTestControl, TheSameModeAsksFirstAndResumesFromTheReportedCount) {
   EXPECT_TRUE(IsStartFrame(rig[1].link.writes[2], 1));
   EXPECT_EQ(ResumeCountOf(rig[1].link.writes[2]), 59);
   EXPECT_EQ(s.Run.CountDone, 60);
-  EXPECT_TRUE(s.State.TestRunning);
+  EXPECT_TRUE(s.Model.IsRunning());
   EXPECT_TRUE(s.Actions.empty());
   EXPECT_EQ(s.State.StartTime, rig.now);
   EXPECT_EQ(rig[1].view.startCaption, kCancel);
@@ -221,20 +221,20 @@ TEST(StationTestControl, AResumedOperationTestStartsFromNothing) {
   EXPECT_EQ(rig.shared.Station(1)->Run.CountDone, 0);
 }
 
-// Every later report answers a query and starts the test, even over a run.
-TEST(StationTestControl, ASettingsReportWhileRunningStartsTheTestAgain) {
+// Only the answer to the operator's start starts a run: a report nobody
+// asked for leaves a running test, its queue and the rig alone.
+TEST(StationTestControl, ASettingsReportWhileRunningStartsNothing) {
   TwoStations rig;
   rig.Running(1, 17);
   rig.Feed(1, ActionStatus(1, 1, 0x00));
-  ASSERT_EQ(rig.shared.Station(1)->Actions.size(), 1u);
   ParameterBlock stored = FactorySettings();
   stored.Mode = 17;
   stored.Counts = {4, 0, 0, 0};
   rig.Feed(1, SettingsReport(1, stored));
-  ASSERT_EQ(rig[1].link.writes.size(), 1u);
-  EXPECT_EQ(ResumeCountOf(rig[1].link.writes[0]), 3);
-  EXPECT_TRUE(rig.shared.Station(1)->Actions.empty());
-  EXPECT_EQ(rig.shared.Station(1)->State.ActionNo, 0);
+  EXPECT_TRUE(rig[1].link.writes.empty());
+  EXPECT_EQ(rig.shared.Station(1)->Actions.size(), 1u);
+  EXPECT_EQ(rig.shared.Station(1)->State.ActionNo, 1);
+  EXPECT_EQ(rig[1].view.startCaption, kCancel);
 }
 
 TEST(StationTestControl, CancelSendsOnlyF1AndKeepsTheRunsCountsAndRecords) {
@@ -246,7 +246,7 @@ TEST(StationTestControl, CancelSendsOnlyF1AndKeepsTheRunsCountsAndRecords) {
   rig.now = rig.now.addSecs(30);
   rig[1].control.StartButtonClick();
   EXPECT_EQ(rig[1].link.writes, std::vector<QByteArray>{Bytes({0xF1})});
-  EXPECT_FALSE(s.State.TestRunning);
+  EXPECT_FALSE(s.Model.IsRunning());
   EXPECT_EQ(s.State.EndTime, rig.now);
   EXPECT_EQ(s.State.ActionNo, 2);
   EXPECT_EQ(s.Run.CountDone, 1);
@@ -269,7 +269,7 @@ TEST(StationTestControl, FinishKeepsCountAndRecordsAndRestartsTheActionNumber) {
   rig.now = rig.now.addSecs(2);
   rig.Feed(2, OneByteReply(2, kCodeStatus, kTestFinished));
   EXPECT_EQ(s.State.EndTime, rig.now);
-  EXPECT_FALSE(s.State.TestRunning);
+  EXPECT_FALSE(s.Model.IsRunning());
   EXPECT_EQ(s.State.ActionNo, 0);
   EXPECT_EQ(s.Run.CountDone, 1);
   EXPECT_EQ(s.Actions.size(), 2u) << "no record for the end";
@@ -285,7 +285,7 @@ TEST(StationTestControl, StatusRepliesOtherThanTheEndAndOddLengthsChangeNothing)
                                 rig::BuildFrame(1, kCodeStatus, QByteArray(7, '\x15')),
                                 rig::BuildFrame(1, kCodeStatus, QByteArray(9, '\x15'))};
   for (const QByteArray& f : ignored) rig.Feed(1, f);
-  EXPECT_TRUE(s.State.TestRunning);
+  EXPECT_TRUE(s.Model.IsRunning());
   EXPECT_EQ(s.State.ActionNo, 0);
   EXPECT_TRUE(s.Actions.empty());
   EXPECT_EQ(rig[1].view.startCaption, kCancel);
@@ -311,7 +311,7 @@ TEST(StationTestControl, ContinueSendsF2AndMovesTheEndTime) {
   rig[1].control.ContinueButtonClick();
   EXPECT_EQ(rig[1].link.writes, std::vector<QByteArray>{Bytes({0xF2})});
   EXPECT_EQ(rig.shared.Station(1)->State.EndTime, rig.now);
-  EXPECT_TRUE(rig.shared.Station(1)->State.TestRunning);
+  EXPECT_TRUE(rig.shared.Station(1)->Model.IsRunning());
 }
 
 // --- the first settings report ----------------------------------------------
@@ -325,16 +325,15 @@ TEST(StationTestControl, FirstReportPutsTheControllersSettingsOnThePanel) {
   stored.Parameters[0] = -1;
   stored.Counts = {1, 2, 33, 4};
   StationShared& s = *rig.shared.Station(2);
-  s.State.TestRunning = true;
   rig.Feed(2, SettingsReport(2, stored));
-  EXPECT_FALSE(s.State.FirstStatusPending);
+  EXPECT_FALSE(s.Model.AwaitingFirstReport());
   EXPECT_TRUE(rig[2].view.IsModeChecked(19));
   EXPECT_EQ(rig[2].view.refusal, kDoNotIgnoreRefusals);
   EXPECT_EQ(rig[2].view.parameters[14], QStringLiteral("1200"));
   EXPECT_EQ(rig[2].view.parameters[0], QStringLiteral("4294967295")) << "unsigned text";
   EXPECT_EQ(s.Run.Mode, 19);
   EXPECT_EQ(s.Run.CountDone, 33);
-  EXPECT_FALSE(s.State.TestRunning);
+  EXPECT_FALSE(s.Model.IsRunning());
   EXPECT_EQ(rig[2].view.startCaption, kStart);
   EXPECT_FALSE(rig[2].view.continueEnabled);
   EXPECT_FALSE(rig[2].view.saveEnabled);
@@ -386,7 +385,7 @@ TEST(StationTestControl, Station2LeavesStation1Untouched) {
   EXPECT_EQ(s1.Run.CountDone, 4);
   EXPECT_EQ(s1.State.ActionNo, 1);
   EXPECT_EQ(s1.Actions.size(), 1u);
-  EXPECT_TRUE(s1.State.TestRunning);
+  EXPECT_TRUE(s1.Model.IsRunning());
   EXPECT_EQ(s1.State.StartTime, start1);
   EXPECT_FALSE(s1.State.EndTime.isValid());
   EXPECT_EQ(rig[1].view.startCaption, caption1);
@@ -429,7 +428,7 @@ TEST(StationTestControl, AStartWithAnUnusableParameterIsNotSent) {
     EXPECT_TRUE(rig[1].link.writes.empty()) << "nothing on the wire";
     EXPECT_EQ(rig.notifier.Texts(), QStringList{QString::fromUtf8(c.message)});
     EXPECT_EQ(rig[1].view.focused, std::vector<int>{c.number});
-    EXPECT_FALSE(s.State.TestRunning);
+    EXPECT_FALSE(s.Model.IsRunning());
     EXPECT_EQ(s.Run.Mode, 20);
     EXPECT_EQ(s.Run.CountDone, 8);
     EXPECT_EQ(s.State.ActionNo, 4);
@@ -450,7 +449,7 @@ TEST(StationTestControl, AResumeOnAnUnusableParameterIsNotSentEither) {
   rig.Feed(2, SettingsReport(2, FactorySettings()));
   EXPECT_TRUE(rig[2].link.writes.empty());
   EXPECT_EQ(rig.notifier.Texts(), QStringList{QStringLiteral("只能输入1-200000的数字")});
-  EXPECT_FALSE(rig.shared.Station(2)->State.TestRunning);
+  EXPECT_FALSE(rig.shared.Station(2)->Model.IsRunning());
 }
 
 // --- action statuses and the refusal check ----------------------------------
@@ -582,7 +581,9 @@ TEST(StationTestControl, AStartClearsTheMarksOfTheLastRun) {
   ASSERT_EQ(rig[1].view.marks[0], kRefusedClose);
   rig[1].control.StartButtonClick();  // cancel
   rig[1].view.CheckMode(2);
+  rig.notifier.unsavedAnswer = UnsavedChoice::Discard;
   rig[1].control.StartButtonClick();
+  EXPECT_EQ(rig.notifier.unsavedQuestions.size(), 1u) << "the cancelled test was not saved";
   EXPECT_EQ(rig[1].view.marks, (std::array<QString, 3>{}));
   EXPECT_EQ(rig[1].control.RefusalMark(0), QString());
 }

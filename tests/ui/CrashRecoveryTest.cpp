@@ -32,7 +32,7 @@ TEST_F(CrashChild, RunsALifeTestUntilKilled) {
   Start();
   StationShared& s = *window->Shared().Station(1);
   Find<QAbstractButton>("SpeedButton1")->click();
-  ASSERT_TRUE(rigtest::WaitFor([&] { return s.Connected && !s.State.FirstStatusPending; }));
+  ASSERT_TRUE(rigtest::WaitFor([&] { return s.Model.Connected() && !s.Model.AwaitingFirstReport(); }));
   Find<QRadioButton>("RadioButton7")->click();  // life close-open
   for (int n : {10, 11}) Find<QLineEdit>(QStringLiteral("Edit%1").arg(FindParameter(n)->EditNumber[0]))->setText("1");
   Find<QLineEdit>(QStringLiteral("Edit%1").arg(FindParameter(12)->EditNumber[0]))->setText("30000");

@@ -9,6 +9,7 @@
 #include "support/QuietPorts.h"
 #include "support/RecordingNotifier.h"
 #include "support/TempDir.h"
+#include "protocol/Frame.h"
 #include "ui/Mainfrm.h"
 #include "ui/StationPanel.h"
 
@@ -19,7 +20,7 @@ struct SaveButtonTest : rigtest::QuietWindow {
 
   // A finished two-action test on `station`, ready to save.
   void FinishedTest(int station) {
-    window->SetStationControlsEnabled(station, true);
+    window->Link(station).OnLinkReply(kLinkAccepted);  // as if the controller answered
     StationShared& s = *window->Shared().Station(station);
     s.Run.Mode = 3;
     s.Run.CountDone = 1;

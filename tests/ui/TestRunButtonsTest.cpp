@@ -14,6 +14,7 @@
 #include "support/QuietPorts.h"
 #include "support/TempDir.h"
 #include "ui/Edit.h"
+#include "protocol/Frame.h"
 #include "ui/Mainfrm.h"
 #include "ui/Shape.h"
 #include "ui/StationPanel.h"
@@ -48,7 +49,7 @@ struct TestRunButtonsTest : ::testing::Test {
       window->SetStationWriter(s, std::move(link));
     }
     window->show();
-    for (int s = 1; s <= 2; ++s) window->SetStationControlsEnabled(s, true);
+    for (int s = 1; s <= 2; ++s) window->Link(s).OnLinkReply(kLinkAccepted);  // as if the controller answered
   }
   template <class T>
   T* Find(const char* name) {
@@ -91,7 +92,7 @@ TEST_F(TestRunButtonsTest, ButtonsDriveTheirOwnStationsRun) {
     start->click();
     EXPECT_EQ(links[n.station - 1]->writes.back(), rigtest::Bytes({0xF1}));
     EXPECT_EQ(start->text(), QStringLiteral("开始测试"));
-    EXPECT_FALSE(window->Shared().Station(n.station)->State.TestRunning);
+    EXPECT_FALSE(window->Shared().Station(n.station)->Model.IsRunning());
     EXPECT_TRUE(links[other - 1]->writes.empty());
     EXPECT_EQ(window->Shared().Station(other)->Actions.size(), otherQueued);
     EXPECT_EQ(window->Shared().Station(n.station)->Actions.size(), 1u);

@@ -25,7 +25,7 @@ struct TestRunEndToEnd : rigtest::SimulatedRig {
   void Connect() {
     Find<QAbstractButton>("SpeedButton2")->click();
     // Connected, and the controller's first settings report is on the panel.
-    ASSERT_TRUE(rigtest::WaitFor([&] { return Shared().Connected && !Shared().State.FirstStatusPending; }));
+    ASSERT_TRUE(rigtest::WaitFor([&] { return Shared().Model.Connected() && !Shared().Model.AwaitingFirstReport(); }));
   }
   void SetParameter(int number, const char* text) {
     Find<QLineEdit>(QStringLiteral("Edit%1").arg(FindParameter(number)->EditNumber[kStation - 1]))->setText(text);
@@ -37,7 +37,9 @@ struct TestRunEndToEnd : rigtest::SimulatedRig {
     SetParameter(11, "1");
     SetParameter(12, "5");
   }
-  bool Finished() { return !Shared().State.TestRunning && Find<QAbstractButton>("SpeedButton10")->isEnabled(); }
+  bool Finished() {
+    return Shared().Model.Run() == RunState::Ended && Find<QAbstractButton>("SpeedButton10")->isEnabled();
+  }
   // The action statuses the controller sent, as (count, break byte).
   std::vector<std::pair<int, int>> SentActions() {
     std::vector<std::pair<int, int>> out;
@@ -89,7 +91,7 @@ TEST_F(TestRunEndToEnd, CancelStopsTheRunAndOffersTheSave) {
   Find<QAbstractButton>("SpeedButton7")->click();
   ASSERT_TRUE(rigtest::WaitFor([&] { return !Shared().Actions.empty(); }));
   Find<QAbstractButton>("SpeedButton7")->click();
-  EXPECT_FALSE(Shared().State.TestRunning);
+  EXPECT_FALSE(Shared().Model.IsRunning());
   EXPECT_TRUE(Find<QAbstractButton>("SpeedButton10")->isEnabled());
   ASSERT_TRUE(rigtest::WaitFor([&] {
     const auto got = sim->Received(kStation);
@@ -114,7 +116,7 @@ TEST_F(TestRunEndToEnd, ALineDroppedMidTestComesBackAndTheTestFinishesWithNothin
 
   // The port is reopened by itself, the handshake made, the panel unlocked and
   // the controller's count loaded; the operator starts again to continue.
-  ASSERT_TRUE(rigtest::WaitFor([&] { return Shared().Connected && !Shared().State.FirstStatusPending; }, 10000));
+  ASSERT_TRUE(rigtest::WaitFor([&] { return Shared().Model.Connected() && !Shared().Model.AwaitingFirstReport(); }, 10000));
   EXPECT_EQ(Shared().Run.CountDone, 3);
   EXPECT_EQ(Shared().Actions.size(), before);
   Find<QAbstractButton>("SpeedButton7")->click();
@@ -148,7 +150,7 @@ TEST_P(EveryModeEndToEnd, RunsToItsEndWithEveryActionQueuedOnce) {
   Start();
   Find<QAbstractButton>(station == 1 ? "SpeedButton1" : "SpeedButton2")->click();
   StationShared& s = *window->Shared().Station(station);
-  ASSERT_TRUE(rigtest::WaitFor([&] { return s.Connected && !s.State.FirstStatusPending; }));
+  ASSERT_TRUE(rigtest::WaitFor([&] { return s.Model.Connected() && !s.Model.AwaitingFirstReport(); }));
   for (const ParameterDef& p : Parameters()) {
     const char* text = p.Range == ParameterRange::SetCount ? "2" : "1";
     Find<QLineEdit>(QStringLiteral("Edit%1").arg(p.EditNumber[station - 1]))->setText(text);
@@ -156,7 +158,7 @@ TEST_P(EveryModeEndToEnd, RunsToItsEndWithEveryActionQueuedOnce) {
   Find<QRadioButton>(QStringLiteral("RadioButton%1").arg(ModeRadioNumber(station, mode)))->click();
   Find<QAbstractButton>(station == 1 ? "SpeedButton3" : "SpeedButton7")->click();
   QAbstractButton* save = Find<QAbstractButton>(station == 1 ? "SpeedButton6" : "SpeedButton10");
-  ASSERT_TRUE(rigtest::WaitFor([&] { return !s.State.TestRunning && save->isEnabled(); }, 10000));
+  ASSERT_TRUE(rigtest::WaitFor([&] { return !s.Model.IsRunning() && save->isEnabled(); }, 10000));
   const size_t expected = mode <= 2 ? 1 : mode <= 4 ? 2 : mode == 5 ? 3 : mode == 20 ? 8 : 4;
   EXPECT_EQ(s.Actions.size(), expected);
   EXPECT_EQ(s.Run.Mode, mode);
@@ -205,9 +207,11 @@ TEST_F(TestRunEndToEnd, StartingTheSameModeAgainResumesFromTheControllersCount) 
   Find<QAbstractButton>("SpeedButton7")->click();
   ASSERT_TRUE(rigtest::WaitFor([&] { return Finished(); }, 10000));
   SetParameter(12, "7");  // two cycles more
+  notifier->unsavedAnswer = UnsavedChoice::Discard;
   Find<QAbstractButton>("SpeedButton7")->click();
+  EXPECT_EQ(notifier->unsavedQuestions.size(), 1u) << "the finished test was not saved: asked first";
   // Same mode: only the settings query goes out; the report starts the run.
-  ASSERT_TRUE(rigtest::WaitFor([&] { return Shared().State.TestRunning; }));
+  ASSERT_TRUE(rigtest::WaitFor([&] { return Shared().Model.IsRunning(); }));
   ASSERT_TRUE(rigtest::WaitFor([&] { return Finished(); }, 10000));
   EXPECT_EQ(Shared().Run.CountDone, 7);
   // The controller was told to go on from cycle 5 (count reached minus one)
