@@ -74,7 +74,13 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
   // Lines stay bytes: what the write does not touch goes back exactly as it
   // was, even text that is not GBK.
   QList<QByteArray> lines = ReadRawLines(path_);
-  const QByteArray entry = ToGbk(key + QLatin1Char('=') + value);
+  // A value is one line: a line break pasted into it would start keys and
+  // sections of its own.
+  QString oneLine = value;
+  for (QChar& c : oneLine)
+    if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0x2028) || c == QChar(0x2029) || c == QChar(0x85))
+      c = QLatin1Char(' ');
+  const QByteArray entry = ToGbk(key + QLatin1Char('=') + oneLine);
 
   qsizetype sectionLine = -1;
   qsizetype insertAt = -1;  // after the last non-blank line of the section

@@ -11,7 +11,8 @@ namespace {
 std::atomic<TRunLog*> g_installed{nullptr};
 }
 
-TRunLog::TRunLog(QString exeDir, QDate today) : exeDir_(std::move(exeDir)), fileName_(FileNameFor(exeDir_, today)) {}
+TRunLog::TRunLog(QString exeDir, QDate today)
+    : exeDir_(std::move(exeDir)), fileName_(FileNameFor(exeDir_, today)), fileDay_(today) {}
 
 QString TRunLog::FileNameFor(const QString& exeDir, const QDate& day) {
   return exeDir + QStringLiteral("Log/LogFile%1.txt").arg(day.day());
@@ -22,19 +23,29 @@ QString TRunLog::FileName() const {
   return fileName_;
 }
 
-void TRunLog::Write(const QString& text) { WriteAt(text, QDateTime::currentDateTime()); }
+void TRunLog::Write(const QString& text) {
+  std::lock_guard lock(mutex_);
+  AppendLocked(text, QDateTime::currentDateTime());
+}
 
 void TRunLog::WriteAt(const QString& text, const QDateTime& now) {
-  const QByteArray line = ToGbk(LogTimeStamp(now) + QStringLiteral("  ") + text + QStringLiteral("\r\n"));
   std::lock_guard lock(mutex_);
+  AppendLocked(text, now);
+}
+
+void TRunLog::AppendLocked(const QString& text, const QDateTime& now) {
+  const QByteArray line = ToGbk(LogTimeStamp(now) + QStringLiteral("  ") + text + QStringLiteral("\r\n"));
   if (!QDir().mkpath(exeDir_ + QStringLiteral("Log"))) return;
-  const QString path = FileNameFor(exeDir_, now.date());
-  if (path != fileName_) {
+  const bool lateLine = now.date() < fileDay_ && latest_.isValid() && now.secsTo(latest_) < 60;
+  if (now.date() != fileDay_ && !lateLine) {
     // First line of a new day: the file of this day a month ago starts over.
-    QFile::remove(path);
+    const QString path = FileNameFor(exeDir_, now.date());
+    if (path != fileName_) QFile::remove(path);
     fileName_ = path;
+    fileDay_ = now.date();
   }
-  QFile file(path);
+  if (!latest_.isValid() || now > latest_) latest_ = now;
+  QFile file(fileName_);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return;
   file.write(line);
 }

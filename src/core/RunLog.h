@@ -16,7 +16,12 @@ class TRunLog {
   // so a file left from the same day of an earlier month is appended to.
   explicit TRunLog(QString exeDir, QDate today = QDate::currentDate());
 
+  // Reads the clock under the lock, so lines reach the files in time order.
   void Write(const QString& text);
+  // A line stamped `now`. A line stamped just before a change of day that
+  // arrives after it (a late writer at midnight) goes into the new day's
+  // file instead of starting the old day's file over; a clock set back by
+  // more than a minute does change the file.
   void WriteAt(const QString& text, const QDateTime& now);
 
   // Path of the file in use (LogFileName).
@@ -27,6 +32,10 @@ class TRunLog {
   mutable std::mutex mutex_;  // one line at a time: concurrent writers lose nothing
   QString exeDir_;
   QString fileName_;
+  QDate fileDay_;     // the day fileName_ belongs to
+  QDateTime latest_;  // the latest stamp written
+
+  void AppendLocked(const QString& text, const QDateTime& now);
 };
 
 // "yyyy-MM-dd HH:mm:ss", or just the date when the time is 00:00:00.

@@ -22,7 +22,8 @@ struct StationPanelDesign {
   int ButtonOffset;        // SpeedButton3, 4, 6 -> SpeedButton7, 8, 10
   int LinkButton;          // SpeedButton1 / SpeedButton2 in the tool bar
   int Timer;               // Timer1 / Timer2
-  // Station 1's identity edits take any text; station 2's are digits only.
+  // Whether the identity edits take digits only. Neither station's do: a
+  // switch model like "ZW32-12" must be typed on both.
   bool IdentityDigitsOnly;
   // Geometry where station 2 was drawn a little differently.
   int ParameterBoxHeight;  // "磨合参数"

@@ -51,6 +51,17 @@ TEST(IniFile, WritingOneKeyKeepsEverythingElse) {
             QByteArray("; top comment\r\n[Config]\r\nA=1\r\nB=3\r\nC=4\r\n\r\n[Other]\r\nB=9\r\n\r\n[Third]\r\nX=5\r\n"));
 }
 
+// An identity text pasted with line breaks must not become keys or sections.
+TEST(IniFile, ALineBreakInAValueStaysInsideItsLine) {
+  rigtest::TempDir dir;
+  dir.Write("a.ini", "[Config]\r\nComName1=COM3\r\n");
+  TIniFile ini(dir.File("a.ini"));
+  ini.WriteString("Config", "OpenType1", QStringLiteral("ZW32\r\n[Config]\nComName1=COM9\u2028x"));
+  EXPECT_EQ(ini.ReadString("Config", "ComName1", ""), "COM3");
+  EXPECT_EQ(ini.ReadString("Config", "OpenType1", ""), QStringLiteral("ZW32  [Config] ComName1=COM9 x"));
+  EXPECT_EQ(dir.Read("a.ini").count("\r\n"), 3);
+}
+
 // Found by fuzzing: bytes that are not GBK in lines a write did not touch (a
 // text cut inside a character) came back as "?".
 TEST(IniFile, WritingOneKeyKeepsOtherLinesByteForByte) {

@@ -51,6 +51,20 @@ TEST(RunLog, CrossingMidnightStartsTheNewDaysFileAfresh) {
   EXPECT_EQ(dir.Read("Log/LogFile31.txt"), QByteArray("2026-12-31 23:59:59  before\r\n"));
 }
 
+// A writer that read the clock just before midnight and wrote just after
+// must neither empty the old day's file nor make the new day's start over.
+TEST(RunLog, ALateLineOfTheOldDayKeepsBothDaysFiles) {
+  rigtest::TempDir dir;
+  TRunLog log(dir.Path(), QDate(2026, 12, 7));
+  log.WriteAt("before", At(2026, 12, 7, 23, 59, 59));
+  log.WriteAt("after", At(2026, 12, 8, 0, 0, 0));
+  log.WriteAt("late", At(2026, 12, 7, 23, 59, 59));
+  log.WriteAt("next", At(2026, 12, 8, 0, 0, 1));
+  EXPECT_EQ(dir.Read("Log/LogFile7.txt"), QByteArray("2026-12-07 23:59:59  before\r\n"));
+  EXPECT_EQ(dir.Read("Log/LogFile8.txt"),
+            QByteArray("2026-12-08  after\r\n2026-12-07 23:59:59  late\r\n2026-12-08 00:00:01  next\r\n"));
+}
+
 TEST(RunLog, DeletedFolderIsRecreatedByTheNextLine) {
   rigtest::TempDir dir;
   TRunLog log(dir.Path(), QDate(2026, 12, 7));

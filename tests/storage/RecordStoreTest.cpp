@@ -208,6 +208,15 @@ TEST_F(RecordStoreFixture, MissingDatabasesAreCreatedWithTheirTables) {
   EXPECT_EQ(Details(out.DetailPath)->RowCount(), 1);
 }
 
+TEST_F(RecordStoreFixture, AReadOnlyTemplateStillGivesAWritableDetailFile) {
+  ASSERT_TRUE(QFile::setPermissions(dir.File("SpaceData.db"), QFile::ReadOwner | QFile::ReadGroup));
+  queue.push_back(Action(1, 1, {1, 1, 1}, {"", "", ""}));
+  const SaveOutcome out = Save();
+  ASSERT_TRUE(out.Ok) << out.Error.toStdString();
+  EXPECT_EQ(Details(out.DetailPath)->RowCount(), 1);
+  EXPECT_TRUE(QFile::permissions(out.DetailPath) & QFile::WriteOwner) << "root writes read-only files: check the mode";
+}
+
 TEST_F(RecordStoreFixture, StationTwoWritesItsDigit) {
   test.Station = 2;
   test.Mode = 20;

@@ -373,7 +373,7 @@ void Type(QWidget* w, const QString& text) {
   }
 }
 
-TEST_F(MainWindowTest, DigitsOnlyWhereTheDesignSaysSoAndFreeTextOnStationOnesIdentity) {
+TEST_F(MainWindowTest, DigitsOnlyOnParameterEditsAndFreeTextOnBothStationsIdentity) {
   window.reset();
   const QString config = QStringLiteral("[Config]\r\nWorkArea2=二号\r\n");
   dir.Write(QStringLiteral("Config.ini"), ToGbk(config));
@@ -385,7 +385,7 @@ TEST_F(MainWindowTest, DigitsOnlyWhereTheDesignSaysSoAndFreeTextOnStationOnesIde
     const char* expected;
   } rows[] = {
       {"Edit1", "ZN63-12 中", "ZN63-12 中"}, {"Edit4", "张三", "张三"},   {"Edit5", "a1b2", "12"},
-      {"Edit24", "5x0-0", "500"},            {"Edit25", "ab12", "12"}, {"Edit28", "李4", "4"},
+      {"Edit24", "5x0-0", "500"},            {"Edit25", "ZW32-12", "ZW32-12"}, {"Edit28", "李4", "李4"},
       {"Edit48", "1.5", "15"},
   };
   for (const auto& r : rows) {
