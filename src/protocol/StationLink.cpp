@@ -38,7 +38,7 @@ bool TStationLink::OpenPort() {
   const StationConfig& c = shared_.Config;
   // Resolved at every open: a link name may point at a new device by now.
   devicePath_ = DevicePathFor(c.PortName);
-  if (!comm_) comm_ = std::make_unique<TSerialComm>();
+  if (!comm_) comm_ = std::make_unique<TSerialComm>(readerMode_);
   if (shared_.PortOpen) comm_->Close();
   shared_.PortOpen = false;
   // The reader reaches the link it belongs to through this pointer, never
@@ -128,7 +128,7 @@ void TStationLink::OnBatch(TSerialComm& comm, const uint8_t* data, int count) {
 }
 
 bool TStationLink::Write(const QByteArray& bytes) {
-  if (!comm_) comm_ = std::make_unique<TSerialComm>();  // a closed link still logs what was sent
+  if (!comm_) comm_ = std::make_unique<TSerialComm>(readerMode_);  // a closed link still logs what was sent
   return comm_->Write(bytes);
 }
 
@@ -143,7 +143,7 @@ void TStationLink::ConnectStation() {
 bool TStationLink::DisconnectStation() {
   if (shared_.Model.IsRunning()) {
     Write(QByteArray(1, static_cast<char>(kCancelByte)));
-    QThread::msleep(100);  // let the controller take the cancel before the disconnect
+    pause_(100);  // let the controller take the cancel before the disconnect
     shared_.State.EndTime = now_();
     shared_.Model.On(StationEvent::TestCancelled);
     Draw();

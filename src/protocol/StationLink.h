@@ -6,11 +6,13 @@
 // Runs on the window thread; received frames come back to it there.
 #include <QDateTime>
 #include <QObject>
+#include <QThread>
 #include <functional>
 #include <memory>
 
 #include "core/StationLook.h"
 #include "protocol/StationWriter.h"
+#include "serial/SerialComm.h"
 
 class QTimer;
 
@@ -18,7 +20,6 @@ namespace rig {
 
 class INotifier;
 class IStationView;
-class TSerialComm;
 struct StationShared;
 
 class TStationLink : public IStationWriter {
@@ -35,6 +36,11 @@ class TStationLink : public IStationWriter {
   int Station() const { return station_; }
   void SetFrameSink(FrameSink sink) { sink_ = std::move(sink); }
   void SetClock(std::function<QDateTime()> now) { now_ = std::move(now); }
+  // How the cancel before a disconnect waits for the controller (a sleep of
+  // `ms`); tests that drive many events put a no-op here.
+  void SetPause(std::function<void(int ms)> pause) { pause_ = std::move(pause); }
+  // Manual: no reader thread; whoever drives the link polls (tests).
+  void SetReaderMode(ReaderMode mode) { readerMode_ = mode; }
 
   // (Re)opens the port with the station's settings; tells the operator when
   // it cannot be opened. Sends nothing.
@@ -89,6 +95,8 @@ class TStationLink : public IStationWriter {
   bool lineLost_ = false;
   bool reconnectAfterReopen_ = false;
   std::function<QDateTime()> now_ = [] { return QDateTime::currentDateTime(); };
+  std::function<void(int)> pause_ = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
+  ReaderMode readerMode_ = ReaderMode::Thread;
 };
 
 }  // namespace rig

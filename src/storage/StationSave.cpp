@@ -40,8 +40,8 @@ SaveOutcome SaveTestRecord(const QString& exeDir, int station, StationShared& sh
 }
 
 bool SaveStationTest(const QString& exeDir, int station, StationShared& shared, IStationView& view,
-                     INotifier& notifier, RecoveryJournal* journal) {
-  const SaveOutcome out = SaveTestRecord(exeDir, station, shared, view);
+                     INotifier& notifier, RecoveryJournal* journal, const QDateTime& now) {
+  const SaveOutcome out = SaveTestRecord(exeDir, station, shared, view, now);
   if (out.Ok) {
     if (journal) journal->Clear();
     shared.Model.On(StationEvent::TestSaved);

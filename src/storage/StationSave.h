@@ -31,6 +31,7 @@ SaveOutcome SaveTestRecord(const QString& exeDir, int station, StationShared& sh
 // action queued (and journalled), so the operator can try again. True when
 // saved.
 bool SaveStationTest(const QString& exeDir, int station, StationShared& shared, IStationView& view,
-                     INotifier& notifier, RecoveryJournal* journal = nullptr);
+                     INotifier& notifier, RecoveryJournal* journal = nullptr,
+                     const QDateTime& now = QDateTime::currentDateTime());
 
 }  // namespace rig
