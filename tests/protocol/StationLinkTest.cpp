@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <atomic>
+#include <thread>
 #include <QThread>
 #include <QTimer>
 
@@ -8,9 +11,11 @@
 #include "../testing/FakeStationView.h"
 #include "../ui/UiTestSupport.h"
 #include "core/GlobVar.h"
+#include "core/RunLog.h"
 #include "protocol/Frame.h"
 #include "protocol/StationLink.h"
 #include "rigsim/PseudoTerminal.h"
+#include "support/ControllerReplies.h"
 #include "support/ModelStates.h"
 #include "support/RecordingNotifier.h"
 #include "support/TempDir.h"
@@ -203,4 +208,42 @@ TEST_F(StationLinkTest, ALostLineIsReportedAndReopenedWhenTheDeviceComesBack) {
   EXPECT_FALSE(link->ReopenTimer().isActive());
   EXPECT_EQ(back.Receive(6), Hex("01A001000505")) << "the handshake is made again";
   EXPECT_EQ(notifier.notices.size(), 2u);
+}
+
+// The reader may be between its stop check and the hand-over of a frame when
+// the link is closed: nothing it reaches may be gone before it is joined.
+TEST(StationLinkClose, ClosingInTheMiddleOfAStreamOfFramesNeverCrashes) {
+  rigtest::TempDir dir;
+  TRunLog log(dir.Path());  // the reader takes its time writing each batch to the log
+  InstallRunLog(&log);
+  const QByteArray status = rigtest::ActionStatus(1, 1, 0x15);
+  for (int round = 0; round < 60; ++round) {
+    rigtest::PtyLine line;
+    ASSERT_TRUE(line.Ok());
+    StationShared shared;
+    shared.Config.PortName = line.Device();
+    rigtest::FakeStationView view;
+    rigtest::RecordingNotifier notifier;
+    QObject window;
+    QTimer timer;
+    auto link = std::make_unique<TStationLink>(1, shared, view, notifier, &window, timer);
+    int frames = 0;
+    link->SetFrameSink([&](const uint8_t*, int) { ++frames; });
+    link->OpenLink();
+    std::atomic<bool> stop{false};
+    std::thread controller([&] {
+      while (!stop.load()) line.Send(status.repeated(40));
+    });
+    ASSERT_TRUE(rigtest::WaitFor([&] { return frames > 0; }));
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < round % 23) QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    link->RequestStop();
+    link->CloseLink();
+    link.reset();
+    stop.store(true);
+    line.HangUp();
+    controller.join();
+  }
+  InstallRunLog(nullptr);
 }

@@ -25,20 +25,7 @@ long ResidentKb() {
   return 0;
 }
 
-struct Soak : rigtest::SimulatedRig {
-  void Setup(int station, int mode, const char* setCount) {
-    StationShared& s = *window->Shared().Station(station);
-    Find<QAbstractButton>(station == 1 ? "SpeedButton1" : "SpeedButton2")->click();
-    ASSERT_TRUE(rigtest::WaitFor([&] { return s.Model.Connected() && !s.Model.AwaitingFirstReport(); }));
-    for (const ParameterDef& p : Parameters()) {
-      Find<QLineEdit>(QStringLiteral("Edit%1").arg(p.EditNumber[station - 1]))
-          ->setText(p.Range == ParameterRange::SetCount ? setCount : "1");
-    }
-    const int radio = (station == 1 ? 0 : 16) + (mode <= 5 ? mode : mode - 11);
-    Find<QRadioButton>(QStringLiteral("RadioButton%1").arg(radio))->click();
-  }
-  void StartTest(int station) { Find<QAbstractButton>(station == 1 ? "SpeedButton3" : "SpeedButton7")->click(); }
-};
+struct Soak : rigtest::SimulatedRig {};
 
 TEST_F(Soak, ALongLifeTestLosesNoActionAndKeepsMemoryBounded) {
   sim::SimOptions options;
@@ -83,6 +70,7 @@ TEST_F(Soak, AHundredWindowsEndedInTheMiddleOfTrafficNeverHang) {
     auto n = std::make_unique<rigtest::RecordingNotifier>();
     notifier = n.get();
     notifier->confirmAnswer = false;  // the test cut short last round is not kept
+    notifier->unsavedAnswer = UnsavedChoice::Discard;
     window = std::make_unique<TfrmHX4417>(dir.Path(), std::move(n));
     window->show();
     // Another mode than last round: a new test, counted from 0.

@@ -4,11 +4,15 @@
 // real ones.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QLineEdit>
+#include <QRadioButton>
 
 #include "ControllerSim.h"
 #include "core/IniFile.h"
 #include "storage/Schema.h"
+#include "testing/TestParameters.h"
 #include "support/RecordingNotifier.h"
 #include "support/TempDir.h"
 #include "ui/Mainfrm.h"
@@ -50,6 +54,21 @@ struct SimulatedRig : ::testing::Test {
     EXPECT_NE(w, nullptr) << name.toStdString();
     return w;
   }
+
+  // Connects `station` and puts a test of `mode` on its panel, every delay 1,
+  // the set counts `setCount`.
+  void Setup(int station, int mode, const char* setCount) {
+    rig::StationShared& s = *window->Shared().Station(station);
+    Find<QAbstractButton>(station == 1 ? "SpeedButton1" : "SpeedButton2")->click();
+    ASSERT_TRUE(WaitFor([&] { return s.Model.Connected() && !s.Model.AwaitingFirstReport(); }));
+    for (const rig::ParameterDef& p : rig::Parameters()) {
+      Find<QLineEdit>(QStringLiteral("Edit%1").arg(p.EditNumber[station - 1]))
+          ->setText(p.Range == rig::ParameterRange::SetCount ? setCount : "1");
+    }
+    const int radio = (station == 1 ? 0 : 16) + (mode <= 5 ? mode : mode - 11);
+    Find<QRadioButton>(QStringLiteral("RadioButton%1").arg(radio))->click();
+  }
+  void StartTest(int station) { Find<QAbstractButton>(station == 1 ? "SpeedButton3" : "SpeedButton7")->click(); }
 
   // Has the controller of `station` taken this command?
   bool SimGot(int station, const QByteArray& command) const {

@@ -1,0 +1,52 @@
+// Closing the program while both controllers stream statuses, the way the
+// program itself ends: the window is closed, the event loop keeps running
+// (frames still arrive and are handed over), then the window is destroyed.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include "core/GbkText.h"
+#include "core/IniFile.h"
+#include "ui/SimulatedRig.h"
+#include "ui/StationPanel.h"
+
+namespace rig {
+namespace {
+
+struct WindowClose : rigtest::SimulatedRig {};
+
+TEST_F(WindowClose, ClosingUnderTrafficWithTheEventLoopRunningNeverCrashesAndKeepsTheIdentity) {
+  Start();
+  constexpr int kRounds = 12;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(round);
+    if (!window) {
+      auto n = std::make_unique<rigtest::RecordingNotifier>();
+      notifier = n.get();
+      window = std::make_unique<TfrmHX4417>(dir.Path(), std::move(n));
+      window->show();
+    }
+    notifier->confirmAnswer = false;  // last round's cut-off tests are not kept
+    notifier->unsavedAnswer = UnsavedChoice::Discard;
+    Setup(1, round % 2 ? 17 : 18, "30000");
+    Setup(2, round % 2 ? 19 : 20, "30000");
+    const QString model = QStringLiteral("ZW32-12 第%1轮").arg(round);
+    window->Panel(2).SetIdentityText(kSwitchModel, model);
+    StartTest(1);
+    StartTest(2);
+    ASSERT_TRUE(rigtest::WaitFor([&] {
+      return window->Shared().Station(1)->Actions.size() > 2 && window->Shared().Station(2)->Actions.size() > 2;
+    }, 10000));
+    window->close();
+    // Frames keep coming while the program leaves its event loop.
+    QElapsedTimer loop;
+    loop.start();
+    while (loop.elapsed() < 30 + 7 * round) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    window.reset();
+    EXPECT_EQ(TIniFile(dir.File("Config.ini")).ReadString("Config", "OpenType2", QString()), model);
+  }
+}
+
+}  // namespace
+}  // namespace rig
