@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "../tests/support/ModelStates.h"
 #include "../tests/testing/FakeStationView.h"
 #include "core/GlobVar.h"
 #include "core/Notifier.h"
@@ -57,12 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CountingWriter writer;
   rig::TStationController controller(station, shared, view, notifier);
   rig::TStationTestControl control(controller, writer, [] { return QDateTime(QDate(2026, 12, 7), QTime(9, 0)); });
+  rigtest::Connected(shared.Model);  // the start button works only on a connected station
 
   for (int step = 0; step < 64 && in.remaining_bytes() > 0; ++step) {
     QByteArray frame;
     switch (in.ConsumeIntegralInRange<int>(0, 8)) {
       case 0: {  // a settings report, sometimes the first after a handshake
-        shared.State.FirstStatusPending = in.ConsumeBool();
+        if (in.ConsumeBool())
+          shared.Model.ExpectFirstReport();
+        else
+          shared.Model.FirstReportArrived();
         const std::string block = in.ConsumeBytesAsString(104);
         frame = Frame(station, rig::kCodeSettings, QByteArray(block.data(), static_cast<int>(block.size())).leftJustified(104, '\0'));
         control.OnSettingsReport(reinterpret_cast<const uint8_t*>(frame.constData()), static_cast<int>(frame.size()));

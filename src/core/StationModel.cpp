@@ -74,9 +74,10 @@ void TStationModel::On(StationEvent event, const HeldTest& test) {
     case E::PortOpened:
       if (link_ == LinkState::Closed || link_ == LinkState::Lost) link_ = LinkState::Open;
       break;
-    case E::PortNotOpened:
+    case E::PortNotOpened:  // reopened from the settings and refused: as good as a lost line
       link_ = LinkState::Closed;
       DropStartRequest();
+      EndRun(true);
       break;
     case E::HandshakeSent:  // the next report only loads the panel
       if (link_ == LinkState::Open) link_ = LinkState::Connecting;
@@ -100,8 +101,11 @@ void TStationModel::On(StationEvent event, const HeldTest& test) {
       break;
 
     // --- run ----------------------------------------------------------------
-    case E::StartQueried:
-      if (run_ == RunState::Idle || run_ == RunState::Ended) run_ = RunState::StartRequested;
+    case E::StartQueried:  // only a connected controller can answer
+      if ((run_ == RunState::Idle || run_ == RunState::Ended) && link_ == LinkState::Connected)
+        run_ = RunState::StartRequested;
+      else
+        permit_ = false;
       break;
     case E::StartAbandoned:
       DropStartRequest();
@@ -149,8 +153,8 @@ QString TStationModel::CheckInvariants() const {
   if (run_ == RunState::Idle && held_) return QStringLiteral("Idle holding a test");
   if (run_ == RunState::StartRequested && !permit_) return QStringLiteral("StartRequested without a permit");
   if (run_ != RunState::StartRequested && permit_) return QStringLiteral("a start permit outside StartRequested");
-  if (run_ == RunState::StartRequested && link_ != LinkState::Connected)
-    return QStringLiteral("StartRequested on a link that is not connected");
+  if ((run_ == RunState::StartRequested || run_ == RunState::Running) && link_ != LinkState::Connected)
+    return QStringLiteral("%1 on a link that is not connected").arg(QLatin1String(RunStateName(run_)));
   if (test_.Resumable && run_ != RunState::Ended && run_ != RunState::StartRequested)
     return QStringLiteral("a resumable test that is not ended");
   return {};

@@ -62,6 +62,7 @@ void TStationLink::OpenLink() {
   reopenTimer_->stop();
   lineLost_ = false;
   const bool opened = OpenPort();
+  if (!opened && shared_.Model.IsRunning()) shared_.State.EndTime = now_();
   shared_.Model.On(opened ? StationEvent::PortOpened : StationEvent::PortNotOpened);
   Draw();
   if (!opened) notifier_.Notice(devicePath_ + QStringLiteral("打开串口失败，请配置串口!!"), NoticeIcon::None);

@@ -1,0 +1,158 @@
+// One station driven by random sequences of what can happen to it: the
+// operator's presses (start, cancel, continue, save, mode and option changes,
+// 停止/开启工位, 启动所有工位, the answer to "save first?"), the controller's
+// frames (link replies, settings reports, acknowledgements, statuses, the
+// end), a lost line, its reopening, the handshake retries.
+//
+// The oracle, kept beside the station from the events alone:
+//   - a start command goes out only after a start press, at most one per press;
+//   - every action status stays queued until a save that succeeded or the
+//     operator's "放弃" takes it: the queue holds exactly what the oracle
+//     counts;
+//   - a start that keeps the queued actions continues the held test in its
+//     own mode;
+//   - unsaved actions of a test that is not running can always be saved;
+//   - every saved test has whole times, the end not before the start;
+//   - the station's model keeps its own invariants.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <cstdio>
+#include <cstdlib>
+
+#include "ScratchDir.h"
+#include "core/DateTimeText.h"
+#include "core/GbkText.h"
+#include "storage/SQLite3.h"
+#include "storage/SQLiteTable3.h"
+#include "testing/LinkedStation.h"
+
+namespace {
+
+[[noreturn]] void Fail(const char* what, const QString& detail = {}) {
+  std::fprintf(stderr, "station_events: %s %s\n", what, detail.toLocal8Bit().constData());
+  std::abort();
+}
+
+constexpr int kModes[] = {1, 2, 3, 4, 5, 17, 18, 19, 20};
+
+int ModeOf(const QByteArray& start) { return static_cast<uint8_t>(start[4]); }
+
+// The last saved test's times are whole and in order.
+void CheckLastSavedTimes(const QString& exeDir) {
+  rig::TSQLiteDatabase db((exeDir + QStringLiteral("SaveData.db")).toUtf8());
+  auto t = db.QueryTable("SELECT StartTestTime,EndTestTime FROM TestInfo ORDER BY AutoID DESC LIMIT 1");
+  if (t->RowCount() != 1) Fail("a successful save left no summary row");
+  const QString start = rig::FromGbk(t->ValueText(0)), end = rig::FromGbk(t->ValueText(1));
+  if (start.size() != 19 || end.size() != 19) Fail("a saved time is not whole:", start + " / " + end);
+  if (end < start) Fail("a saved test ends before it starts:", start + " / " + end);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  static QCoreApplication app(*argc, *argv);  // the link's timers need one
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider in(data, size);
+  const QString exeDir = rigfuzz::ScratchDir() + QStringLiteral("station/");
+  QDir(exeDir).removeRecursively();
+  QDir().mkpath(exeDir);
+  rigtest::LinkedStation s(in.ConsumeBool() ? 1 : 2, exeDir);
+  rig::TStationModel& model = s.shared.Model;
+
+  bool startPressed = false;  // a press not yet answered by a start command
+  size_t unsaved = 0;         // action statuses received and not yet saved or let go
+  for (int step = 0; step < 96 && in.remaining_bytes() > 0; ++step) {
+    const size_t startsBefore = s.StartFrames().size();
+    const size_t questionsBefore = s.notifier.unsavedQuestions.size();
+    const size_t noticesBefore = s.notifier.notices.size();
+    const size_t queuedBefore = s.shared.Actions.size();
+    const int heldMode = model.HoldsTest() ? model.Held().Mode : -1;
+    bool status = false;
+
+    switch (in.ConsumeIntegralInRange<int>(0, 18)) {
+      case 0:  // the operator clicks only what is enabled
+        if (!s.view.inputEnabled) break;
+        if (!model.IsRunning()) startPressed = true;
+        s.PressStart();
+        break;
+      case 1:
+        if (s.view.continueEnabled) s.PressContinue();
+        break;
+      case 2:
+        if (s.view.saveEnabled) s.PressSave();
+        break;
+      case 3:
+        if (!s.view.inputEnabled) break;
+        s.controller.SelectMode(kModes[in.ConsumeIntegralInRange<int>(0, 8)]);
+        for (const rig::ParameterDef& p : rig::Parameters())
+          if (p.Range == rig::ParameterRange::SetCount)
+            s.view.SetParameterText(p.Number, QString::number(in.ConsumeIntegralInRange<int>(1, 6)));
+        break;
+      case 4: s.PressLinkButton(); break;
+      case 5: s.StartAll(); break;
+      case 6: s.Reply(rig::kLinkAccepted); break;
+      case 7: s.Reply(rig::kLinkDisconnected); break;
+      case 8: {
+        rig::ParameterBlock b = rigtest::FactorySettings();
+        b.Mode = kModes[in.ConsumeIntegralInRange<int>(0, 8)];
+        for (int32_t& c : b.Counts) c = in.ConsumeIntegralInRange<int32_t>(0, 8);
+        s.Report(b);
+        break;
+      }
+      case 9: s.Accepted(); break;
+      case 10:
+      case 11:
+        s.Status(in.ConsumeIntegralInRange<int32_t>(0, 8), in.ConsumeIntegral<uint8_t>());
+        status = true;
+        break;
+      case 12: s.Finished(); break;
+      case 13: s.LoseLine(); break;
+      case 14: s.Reopen(); break;
+      case 15: s.RetryTick(); break;
+      case 16: s.ReopenPorts(); break;
+      case 17: {
+        static const rig::UnsavedChoice kAnswers[] = {rig::UnsavedChoice::Save, rig::UnsavedChoice::Discard,
+                                                      rig::UnsavedChoice::Cancel};
+        s.notifier.unsavedAnswer = kAnswers[in.ConsumeIntegralInRange<int>(0, 2)];
+        break;
+      }
+      case 18:
+        s.view.CheckRefusalOption(in.ConsumeBool() ? rig::kIgnoreRefusals : rig::kDoNotIgnoreRefusals);
+        s.now = s.now.addSecs(in.ConsumeIntegralInRange<int>(0, 4000));
+        break;
+    }
+
+    // What the oracle expects of the queue.
+    bool saved = false;
+    for (size_t n = noticesBefore; n < s.notifier.notices.size(); ++n)
+      if (s.notifier.notices[n].text == QStringLiteral("保存数据成功！")) saved = true;
+    const bool letGo = s.notifier.unsavedQuestions.size() > questionsBefore &&
+                       s.notifier.unsavedAnswer == rig::UnsavedChoice::Discard;
+    if (saved) CheckLastSavedTimes(exeDir);
+    if (saved || letGo) unsaved = 0;
+    if (status) ++unsaved;
+    if (s.shared.Actions.size() != unsaved)
+      Fail("the queue lost or gained actions nobody saved or let go:",
+           QStringLiteral("%1 queued, %2 expected").arg(s.shared.Actions.size()).arg(unsaved));
+
+    const std::vector<QByteArray> starts = s.StartFrames();
+    if (starts.size() > startsBefore) {
+      if (starts.size() != startsBefore + 1) Fail("more than one start command for one event");
+      if (!startPressed) Fail("a start command nobody pressed for");
+      startPressed = false;
+      if (queuedBefore > 0 && s.shared.Actions.size() == queuedBefore && ModeOf(starts.back()) != heldMode)
+        Fail("a test continued in another mode than its own");
+    }
+    if (!s.shared.Actions.empty() && !model.IsRunning() && !s.view.saveEnabled)
+      Fail("unsaved actions of a test that is not running cannot be saved");
+    if ((s.view.startCaption == QStringLiteral("取消测试")) != model.IsRunning())
+      Fail("the start button says something else than the run");
+    if (const QString broken = model.CheckInvariants(); !broken.isEmpty()) Fail("model:", broken);
+  }
+  return 0;
+}
