@@ -210,6 +210,28 @@ TEST_F(StationLinkTest, ALostLineIsReportedAndReopenedWhenTheDeviceComesBack) {
   EXPECT_EQ(notifier.notices.size(), 2u);
 }
 
+// A frame cut off by a lost line must not be completed by the first bytes
+// of the line after it is reopened: here they would make a valid status of
+// count 106 out of half a status and the start of an acknowledgement.
+TEST_F(StationLinkTest, AReopenedLineStartsWithNothingOfTheOldOne) {
+  ASSERT_TRUE(line.Ok());
+  Make(1, line.Device());
+  link->SetReaderMode(ReaderMode::Manual);
+  std::vector<QByteArray> frames;
+  link->SetFrameSink([&](const uint8_t* frame, int length) {
+    frames.emplace_back(reinterpret_cast<const char*>(frame), length);
+  });
+  link->OpenLink();
+  ASSERT_TRUE(line.Send(Hex("01A308006A000000")));
+  ASSERT_TRUE(rigtest::WaitFor([&] { link->Comm()->PollOnce(); return shared.RxCount == 8; }));
+  link->OnPortFailed(QStringLiteral("cable pulled"));
+  link->ReopenTick();
+  ASSERT_TRUE(shared.PortOpen);
+  ASSERT_TRUE(line.Send(Hex("01A301000F0F")));
+  ASSERT_TRUE(rigtest::WaitFor([&] { link->Comm()->PollOnce(); return !frames.empty(); }));
+  EXPECT_EQ(frames, std::vector<QByteArray>{Hex("01A301000F0F")});
+}
+
 // The reader may be between its stop check and the hand-over of a frame when
 // the link is closed: nothing it reaches may be gone before it is joined.
 TEST(StationLinkClose, ClosingInTheMiddleOfAStreamOfFramesNeverCrashes) {
