@@ -64,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rigtest::LinkedStation s(in.ConsumeBool() ? 1 : 2, exeDir);
   rig::TStationModel& model = s.shared.Model;
 
+  static const bool trace = std::getenv("STATION_EVENTS_TRACE") != nullptr;
   bool startPressed = false;  // a press not yet answered by a start command
   size_t unsaved = 0;         // action statuses received and not yet saved or let go
   for (int step = 0; step < 96 && in.remaining_bytes() > 0; ++step) {
@@ -74,7 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int heldMode = model.HoldsTest() ? model.Held().Mode : -1;
     bool status = false;
 
-    switch (in.ConsumeIntegralInRange<int>(0, 18)) {
+    const int event = in.ConsumeIntegralInRange<int>(0, 18);
+    if (trace) std::fprintf(stderr, "step %d: event %d, run %s, queued %zu\n", step, event,
+                            rig::RunStateName(model.Run()), s.shared.Actions.size());
+    switch (event) {
       case 0:  // the operator clicks only what is enabled
         if (!s.view.inputEnabled) break;
         if (!model.IsRunning()) startPressed = true;

@@ -141,6 +141,16 @@ bool TStationTestControl::StartTest() {
   // the controller repeats (it resumes from the count reached minus one).
   const bool resume = model.Intent() == StartIntent::ResumeHeldTest &&
                       model.CanResume(station_.SelectedTestMode(kModeWhenNoneSelected));
+  // Actions that came after the press (the controller was running
+  // something) are never cleared by the start the press asked for.
+  if (!resume && model.HoldsTest() && !shared_.Actions.empty()) {
+    model.On(StationEvent::StartAbandoned);
+    Draw();
+    station_.Notifier().Notice(QStringLiteral("工位%1的控制器在测试开始前报告了动作，测试没有开始。"
+                                              "请先保存这些动作，再开始测试。")
+                                   .arg(Station()));
+    return false;
+  }
   if (resume) {
     shared_.State.ActionNo = ResumeCount(shared_.Run.CountDone) * ActionsPerCycle(model.Held().Mode);
   } else {
