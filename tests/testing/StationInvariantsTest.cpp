@@ -236,6 +236,20 @@ TEST(StationInvariants, StartingOverAnUnsavedTestAsksFirst) {
   }
 }
 
+// Found by fuzzing: actions that arrive between the press and its report
+// belong to something the controller is running; the start must not clear them.
+TEST(StationInvariants, ActionsArrivingBeforeTheRequestedStartAreKept) {
+  Rig rig;
+  LinkedStation& s = rig.s;
+  s.Connect();
+  s.PressStart();
+  s.Status(7, kAllClosed);
+  s.Report(Stored(2));
+  EXPECT_TRUE(s.StartFrames().empty());
+  EXPECT_EQ(s.shared.Actions.size(), 1u);
+  EXPECT_TRUE(s.view.saveEnabled);
+}
+
 // --- a resumed test is the same test -------------------------------------------
 
 TEST(StationInvariants, AfterALostLineOnlyTheSameModeContinuesTheTest) {
