@@ -17,7 +17,6 @@
 #include "ui/DesignFont.h"
 #include "protocol/Dispatch.h"
 #include "storage/JournalRecovery.h"
-#include "storage/StationSave.h"
 #include "ui/MessageBoxNotifier.h"
 #include "ui/SearchResultfrm.h"
 #include "ui/SetCommfrm.h"
@@ -70,31 +69,15 @@ TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifie
   column->addWidget(BuildStations(panel1), 1);
   setCentralWidget(panel1);
 
-  for (int s = 1; s <= kStationCount; ++s) {
-    auto* timer = new QTimer(this);
-    timer->setObjectName(QStringLiteral("Timer%1").arg(StationDesign(s).Timer));
-    timer->setInterval(1000);
-    timers_[Index(s)] = timer;
-    controllers_[Index(s)] =
-        std::make_unique<TStationController>(s, *shared_.Station(s), Panel(s), *stationNotifier_);
-    links_[Index(s)] =
-        std::make_unique<TStationLink>(s, *shared_.Station(s), Panel(s), *stationNotifier_, this, *timer);
-    links_[Index(s)]->SetFrameSink([this](const uint8_t* frame, int length) { OnFrame(frame, length); });
-    frames_.SetLink(s, links_[Index(s)].get());
-    connect(timer, &QTimer::timeout, this, s == 1 ? &TfrmHX4417::Timer1Timer : &TfrmHX4417::Timer2Timer);
-    testControls_[Index(s)] = std::make_unique<TStationTestControl>(Controller(s), Link(s));
-    frames_.SetTestControl(s, testControls_[Index(s)].get());
-    WireStation(s);
-  }
   FormCreate(exeDir);
   for (int s = 1; s <= kStationCount; ++s) {
-    journals_[Index(s)] = std::make_unique<TStationJournal>(shared_.ExeDir, s, *shared_.Station(s), Panel(s));
-    journals_[Index(s)]->Journal().SetTroubleHandler([this](const QString& text) {
-      WriteLog(text);  // the journal's own thread: the notice waits for the window thread
-      QMetaObject::invokeMethod(this, [this, text] { stationNotifier_->Notice(text, NoticeIcon::Information); }, Qt::QueuedConnection);
-    });
-    TestControl(s).SetRunObserver(journals_[Index(s)].get());
-    TestControl(s).SetSaver([this, s] { return SaveButtonClick(s); });
+    stations_[Index(s)] = std::make_unique<TStation>(s, shared_.ExeDir, *shared_.Station(s), Panel(s),
+                                                     *stationNotifier_, *notifier_, this);
+    Link(s).SetFrameSink([this](const uint8_t* frame, int length) { OnFrame(frame, length); });
+    frames_.SetLink(s, &Link(s));
+    frames_.SetTestControl(s, &TestControl(s));
+    connect(&RetryTimer(s), &QTimer::timeout, this, s == 1 ? &TfrmHX4417::Timer1Timer : &TfrmHX4417::Timer2Timer);
+    WireStation(s);
   }
 }
 
@@ -184,16 +167,10 @@ void TfrmHX4417::WireStation(int station) {
           station == 1 ? &TfrmHX4417::SpeedButton6Click : &TfrmHX4417::SpeedButton10Click);
 }
 
-bool TfrmHX4417::SaveButtonClick(int station) {
-  return SaveStationTest(shared_.ExeDir, station, *shared_.Station(station), Panel(station), *notifier_,
-                  &journals_[Index(station)]->Journal());
-}
+bool TfrmHX4417::SaveButtonClick(int station) { return Station(station).Save(); }
 
 void TfrmHX4417::SetStationWriter(int station, std::unique_ptr<IStationWriter> writer) {
-  if (station != 1 && station != 2) return;
-  // Test control is pointed at the new writer before the old one goes.
-  TestControl(station).SetLink(writer ? *writer : static_cast<IStationWriter&>(Link(station)));
-  writers_[Index(station)] = std::move(writer);
+  if (station == 1 || station == 2) Station(station).SetWriter(std::move(writer));
 }
 
 void TfrmHX4417::ParameterExited(int station, int number) {

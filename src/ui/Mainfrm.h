@@ -2,7 +2,7 @@
 // The operator's main window: menu bar, tool bar with the two link buttons,
 // station 1's panel at a fixed 640 pixels on the left and station 2's taking
 // the rest. Its handlers are thin: what a station does lives in its
-// TStationController.
+// TStation.
 #include <QMainWindow>
 #include <array>
 #include <memory>
@@ -10,13 +10,10 @@
 #include "core/GlobVar.h"
 #include "core/DeferringNotifier.h"
 #include "core/Notifier.h"
-#include "protocol/StationLink.h"
-#include "testing/StationFrames.h"
 #include "protocol/StationWriter.h"
-#include "storage/StationJournal.h"
-#include "testing/StationController.h"
-#include "testing/StationTestControl.h"
+#include "testing/StationFrames.h"
 #include "ui/HelpDocument.h"
+#include "ui/Station.h"
 
 class QTimer;
 class QToolButton;
@@ -38,11 +35,12 @@ class TfrmHX4417 : public QMainWindow {
   INotifier& Notifier() { return *notifier_; }
   // Station 1 or 2.
   TStationPanel& Panel(int station) { return *panels_[Index(station)]; }
-  TStationController& Controller(int station) { return *controllers_[Index(station)]; }
-  TStationJournal& Journal(int station) { return *journals_[Index(station)]; }
-  TStationTestControl& TestControl(int station) { return *testControls_[Index(station)]; }
-  QTimer& RetryTimer(int station) { return *timers_[Index(station)]; }
-  TStationLink& Link(int station) { return *links_[Index(station)]; }
+  TStation& Station(int station) { return *stations_[Index(station)]; }
+  TStationController& Controller(int station) { return Station(station).Controller(); }
+  TStationJournal& Journal(int station) { return Station(station).Journal(); }
+  TStationTestControl& TestControl(int station) { return Station(station).TestControl(); }
+  QTimer& RetryTimer(int station) { return Station(station).RetryTimer(); }
+  TStationLink& Link(int station) { return Station(station).Link(); }
 
   // Where "帮助" hands the help document; the desktop by default.
   void SetHelpOpener(DocumentOpener opener) { helpOpener_ = std::move(opener); }
@@ -118,13 +116,8 @@ class TfrmHX4417 : public QMainWindow {
   std::unique_ptr<TDeferringNotifier> stationNotifier_;
   DocumentOpener helpOpener_ = OpenWithDesktop;
   std::array<TStationPanel*, kStationCount> panels_{};
-  std::array<std::unique_ptr<TStationController>, kStationCount> controllers_;
-  std::array<std::unique_ptr<IStationWriter>, kStationCount> writers_;  // set only in tests
-  std::array<std::unique_ptr<TStationTestControl>, kStationCount> testControls_;
   std::array<QToolButton*, kStationCount> linkButtons_{};
-  std::array<QTimer*, kStationCount> timers_{};
-  std::array<std::unique_ptr<TStationLink>, kStationCount> links_;
-  std::array<std::unique_ptr<TStationJournal>, kStationCount> journals_;
+  std::array<std::unique_ptr<TStation>, kStationCount> stations_;
   TStationFrames frames_;
   bool shown_ = false;
   bool identityStored_ = false;
