@@ -8,6 +8,7 @@
 
 #include "core/GbkText.h"
 #include "core/IniFile.h"
+#include "ui/QuietWindow.h"
 #include "ui/SimulatedRig.h"
 #include "ui/StationPanel.h"
 
@@ -46,6 +47,22 @@ TEST_F(WindowClose, ClosingUnderTrafficWithTheEventLoopRunningNeverCrashesAndKee
     window.reset();
     EXPECT_EQ(TIniFile(dir.File("Config.ini")).ReadString("Config", "OpenType2", QString()), model);
   }
+}
+
+}  // namespace
+}  // namespace rig
+
+namespace rig {
+namespace {
+
+struct QuietClose : rigtest::QuietWindow {};
+
+// Only a log line before: the operator never learnt that the identity
+// texts were not kept.
+TEST_F(QuietClose, AConfigThatCannotBeWrittenAtCloseIsShown) {
+  window->Shared().ConfigPath = dir.File("gone/Config.ini");
+  window->close();
+  EXPECT_EQ(notifier->Texts(), QStringList{"Unable to write to " + dir.File("gone/Config.ini")});
 }
 
 }  // namespace
