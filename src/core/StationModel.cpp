@@ -116,7 +116,8 @@ void TStationModel::On(StationEvent event, const HeldTest& test) {
       permit_ = false;
       continueOffered_ = saveOffered_ = false;
       break;
-    case E::TestResumed:
+    case E::TestResumed:  // same test and mode; the parameters are those sent now
+      test_.ParamTexts = test.ParamTexts;
       test_.Resumable = false;
       run_ = RunState::Running;
       permit_ = false;

@@ -102,7 +102,8 @@ class TStationModel {
   bool SaveOffered() const;
 
   // The one place where states change. `test` is the held test a
-  // TestStarted or ActionsAdopted event opens.
+  // TestStarted or ActionsAdopted event opens, or for TestResumed the
+  // parameters the resumed run was sent.
   void On(StationEvent event, const HeldTest& test = {});
 
   // Empty when the invariants hold, else what is wrong.

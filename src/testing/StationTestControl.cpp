@@ -161,7 +161,7 @@ bool TStationTestControl::StartTest() {
   if (!frame) return false;
   link_->Write(*frame);
   if (resume) {
-    model.On(StationEvent::TestResumed);
+    model.On(StationEvent::TestResumed, PanelTest());
   } else {
     shared_.State.StartTime = clock_();
     shared_.State.EndTime = QDateTime();
