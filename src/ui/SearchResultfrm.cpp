@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
@@ -118,13 +119,17 @@ TfrmSearchResult::TfrmSearchResult(const QString& exeDir, INotifier& notifier, Q
   for (const ListColumn& c : kColumns) captions << QString::fromUtf16(c.Caption);
   list_->setHeaderLabels(captions);
   for (int c = 0; c < static_cast<int>(std::size(kColumns)); ++c) list_->setColumnWidth(c, kColumns[c].Width);
+  // Every column keeps its width however wide the window: without this the
+  // last one, the detail file's path, would take all the room that is left.
+  list_->header()->setStretchLastSection(false);
   // AutoID and path ride along at width 1: present, not visible.
   list_->header()->setSectionResizeMode(kAutoIdColumn, QHeaderView::Fixed);
   list_->header()->setSectionResizeMode(kPathColumn, QHeaderView::Fixed);
   list_->header()->setMinimumSectionSize(1);
   list_->setColumnWidth(kAutoIdColumn, 1);
   list_->setColumnWidth(kPathColumn, 1);
-  connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
+  // A double click anywhere in the list, on a line or below the last one.
+  list_->viewport()->installEventFilter(this);
   auto* rv = new QVBoxLayout(right);
   rv->setContentsMargins(0, 0, 0, 0);
   rv->addWidget(title);
@@ -179,6 +184,23 @@ void TfrmSearchResult::BitBtn2Click() {
 }
 
 void TfrmSearchResult::BitBtn6Click() { close(); }
+
+bool TfrmSearchResult::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::LeftButton) {
+      // The line under the pointer is the one chosen; off the lines nothing
+      // is, whatever was selected before.
+      if (QTreeWidgetItem* item = list_->itemAt(mouse->position().toPoint()))
+        list_->setCurrentItem(item);
+      else
+        list_->clearSelection();
+      ListView1DblClick();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
 
 void TfrmSearchResult::ListView1DblClick() {
   QTreeWidgetItem* item = list_->currentItem();

@@ -28,6 +28,9 @@ class TfrmSearchResult : public QDialog {
   // Asked for the detail window of the test with this AutoID.
   void DetailRequested(const QString& autoId);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void FormCreate();
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDateEdit>
+#include <QTest>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -108,6 +110,33 @@ TEST_F(SearchWindowTest, DoubleClickAsksForTheSelectedTestsDetail) {
   EXPECT_EQ(detailRequests, std::vector<QString>({"1"}));
 }
 
+TEST_F(SearchWindowTest, ADoubleClickBelowTheLinesAsksForATest) {
+  folder.AddTest("F1", "", "2018-11-02 10:00:00", 1);
+  Open();
+  window->resize(928, 603);
+  window->show();
+  Find<QPushButton>(window.get(), "BitBtn3")->click();
+  QApplication::processEvents();
+  list->setCurrentItem(list->topLevelItem(0));
+  const QRect line = list->visualItemRect(list->topLevelItem(0));
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, list->viewport()->height() - 10));
+  EXPECT_EQ(notifier.Texts(), QStringList({QStringLiteral("请选中需要查看详细信息的记录！")}));
+  EXPECT_TRUE(detailRequests.empty());
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, line.center());
+  EXPECT_EQ(detailRequests, std::vector<QString>({"1"}));
+}
+
+TEST_F(SearchWindowTest, AWideWindowKeepsEveryColumnsWidthAndTheHiddenOnesHidden) {
+  folder.AddTest("F1", "", "2018-11-02 10:00:00", 1, folder.dir.File("20181102/20181102100000_1.db"));
+  Open();
+  window->resize(1900, 1000);
+  window->show();
+  Find<QPushButton>(window.get(), "BitBtn3")->click();
+  QApplication::processEvents();
+  const int widths[] = {80, 80, 150, 150, 250, 80, 80, 100, 80, 1, 1};
+  for (int c = 0; c < static_cast<int>(std::size(widths)); ++c) EXPECT_EQ(list->columnWidth(c), widths[c]) << c;
+}
+
 TEST_F(SearchWindowTest, AMissingDatabaseIsReportedAsAnError) {
   ASSERT_TRUE(QFile::remove(folder.dir.File("SaveData.db")));
   Open();
@@ -149,6 +178,31 @@ TEST(DetailWindow, ShowsTheHeaderAndOneLinePerCycle) {
   EXPECT_EQ(model.data(model.index(1, 6), Qt::DisplayRole).toString(), QStringLiteral("○ 拒合"));
   EXPECT_EQ(model.data(model.index(1, 3), Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
   EXPECT_FALSE(model.data(model.index(1, 0), Qt::ForegroundRole).isValid());
+}
+
+TEST(DetailWindow, ALongTestIsReadAsTheListScrollsAndColumnsStayEightyWide) {
+  rigtest::SavedTestsFolder folder;
+  const QString detail = folder.AddLifeDetail("d.db", 1000);
+  const qint64 id = folder.AddTest("F9", "ZW32", "2018-11-07 14:05:09", 17, detail, 1000, 1000);
+  rigtest::RecordingNotifier notifier;
+  TfrmSearchDetail window(folder.Exe(), notifier);
+  window.SetAutoId(QString::number(id));
+  window.resize(1900, 700);
+  window.FormShow();
+  window.show();
+  QApplication::processEvents();
+  auto* list = Find<QTreeView>(&window, "ListView1");
+  QAbstractItemModel* model = list->model();
+  ASSERT_EQ(model->columnCount(), 7);
+  for (int c = 0; c < model->columnCount(); ++c) EXPECT_EQ(list->columnWidth(c), 80) << c;
+  EXPECT_LT(model->rowCount(), 1001);  // the first screen, not the whole test
+  for (int guard = 0; guard < 20 && model->canFetchMore({}); ++guard) {
+    list->scrollToBottom();
+    QApplication::processEvents();
+  }
+  ASSERT_EQ(model->rowCount(), 1001);
+  EXPECT_EQ(model->data(model->index(1000, 0), Qt::DisplayRole).toString(), "1000");
+  EXPECT_EQ(model->data(model->index(1000, 6), Qt::DisplayRole).toString(), QStringLiteral("○ 拒合"));
 }
 
 TEST(DetailWindow, ADatabaseErrorIsShownAndTheDesignContentsStay) {
