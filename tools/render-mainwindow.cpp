@@ -1,17 +1,22 @@
-// render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--form setcomm|about]
+// render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|about]
 //
 // Builds the main window in a scratch folder (its own Config.ini and Log/),
 // shows it offscreen at the design size 1277 x 1021 and saves what it draws.
+// Both stations' ports are pseudo-terminals nobody answers: drawing the
+// window never opens the machine's real serial ports.
 // The window is drawn as the operator first sees it, both panels locked;
 // --unlocked draws both stations as after a successful handshake; --crop
-// keeps one part of the picture, to look at it closely; --form draws the
+// keeps one part of the picture and --zoom enlarges it N times, to look at it
+// closely; --form draws the
 // settings dialog or the about box instead, as they open over the window.
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cstdlib>
 
+#include "core/IniFile.h"
 #include "core/Notifier.h"
+#include "rigsim/PseudoTerminal.h"
 #include "ui/Mainfrm.h"
 #include "ui/SetCommfrm.h"
 #include "ui/UDlgAbout.h"
@@ -39,6 +44,7 @@ int main(int argc, char* argv[]) {
   QSize size(1277, 1021);
   QRect crop;
   QString form;
+  int zoom = 1;
   for (int i = 0; i < args.size(); ++i) {
     if (args[i] == QLatin1String("--unlocked")) {
       unlocked = true;
@@ -48,6 +54,8 @@ int main(int argc, char* argv[]) {
     } else if (args[i] == QLatin1String("--crop") && i + 1 < args.size()) {
       const QStringList r = args[++i].split(QLatin1Char(','));
       if (r.size() == 4) crop = QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
+    } else if (args[i] == QLatin1String("--zoom") && i + 1 < args.size()) {
+      zoom = qBound(1, args[++i].toInt(), 16);
     } else if (args[i] == QLatin1String("--form") && i + 1 < args.size()) {
       form = args[++i];
     } else {
@@ -55,12 +63,24 @@ int main(int argc, char* argv[]) {
     }
   }
   if (out.isEmpty() || !size.isValid()) {
-    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--form setcomm|about]\n";
+    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|about]\n";
     return 2;
   }
 
   QTemporaryDir scratch;
   if (!scratch.isValid()) return 1;
+  rig::sim::TPseudoTerminal lines[2];
+  {
+    rig::TIniFile ini(scratch.path() + QStringLiteral("/Config.ini"));
+    for (int s = 0; s < 2; ++s) {
+      QString error;
+      if (!lines[s].Open(&error)) {
+        QTextStream(stderr) << "cannot open a pseudo-terminal: " << error << "\n";
+        return 1;
+      }
+      ini.WriteString(QStringLiteral("Config"), QStringLiteral("ComName%1").arg(s + 1), lines[s].SlavePath());
+    }
+  }
   int rc = 0;
   {
     rig::TfrmHX4417 window(scratch.path() + QLatin1Char('/'), std::make_unique<SilentNotifier>());
@@ -81,7 +101,9 @@ int main(int argc, char* argv[]) {
       QApplication::processEvents();
     }
     QWidget& target = dialog ? *dialog : static_cast<QWidget&>(window);
-    if (!target.grab(crop.isValid() ? crop : QRect(QPoint(0, 0), QSize(-1, -1))).save(out)) {
+    QPixmap picture = target.grab(crop.isValid() ? crop : QRect(QPoint(0, 0), QSize(-1, -1)));
+    if (zoom > 1) picture = picture.scaled(picture.size() * zoom, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    if (!picture.save(out)) {
       QTextStream(stderr) << "cannot write " << out << "\n";
       rc = 1;
     }
