@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <malloc.h>
+
 #include <chrono>
 #include <map>
 #include <memory>
@@ -83,14 +85,8 @@ ActionQueue Actions(int n) {
   return q;
 }
 
-long RssKiB() {
-  QFile f(QStringLiteral("/proc/self/status"));
-  if (!f.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : f.readAll().split('\n')) {
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-  }
-  return 0;
-}
+// Heap bytes in use (glibc): what the objects alive at that moment hold.
+double HeapKiB() { return static_cast<double>(mallinfo2().uordblks) / 1024.0; }
 
 // Microseconds per action, from the wall time of the timed part.
 void PerAction(benchmark::State& state, int64_t actions) {
@@ -195,26 +191,25 @@ SavedTest& SavedTestOf(int actions) {
 static void BM_OpenDetailWindow(benchmark::State& state) {
   SavedTest& saved = SavedTestOf(static_cast<int>(state.range(0)));
   QuietNotifier notifier;
-  long rss = 0;
-  size_t listBytes = 0;
+  double heap = 0, wholeHeap = 0;
   for (auto _ : state) {
-    const long before = RssKiB();
+    const double before = HeapKiB();
     TfrmSearchDetail window(saved.folder.Exe(), notifier);
     window.resize(1277, 1021);
     window.SetAutoId(saved.autoId);
     window.FormShow();
     window.show();
     window.grab();  // drawn: the first screen
-    rss = RssKiB() - before;
+    heap = HeapKiB() - before;
     state.PauseTiming();
     // Memory once the operator has scrolled to the last line.
-    TActionLines lines(20, saved.detail);
-    while (!lines.AtEnd()) lines.Fetch(1 << 20);
-    listBytes = lines.MemoryBytes();
+    auto* list = window.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    while (list->model()->canFetchMore({})) list->model()->fetchMore({});
+    wholeHeap = HeapKiB() - before;
     state.ResumeTiming();
   }
-  state.counters["first_screen_rss_KiB"] = static_cast<double>(rss);
-  state.counters["whole_list_KiB"] = static_cast<double>(listBytes) / 1024.0;
+  state.counters["first_screen_heap_KiB"] = heap;
+  state.counters["scrolled_to_end_heap_KiB"] = wholeHeap;
 }
 BENCHMARK(BM_OpenDetailWindow)->Arg(128000)->Arg(1280000)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
@@ -222,15 +217,15 @@ BENCHMARK(BM_OpenDetailWindow)->Arg(128000)->Arg(1280000)->Unit(benchmark::kMill
 // of strings would hold it.
 static void BM_WholeGridAsText(benchmark::State& state) {
   SavedTest& saved = SavedTestOf(static_cast<int>(state.range(0)));
-  long rss = 0;
+  double heap = 0;
   for (auto _ : state) {
-    const long before = RssKiB();
+    const double before = HeapKiB();
     ActionGrid grid;
     RenderActions(20, saved.detail, &grid);
-    rss = RssKiB() - before;
+    heap = HeapKiB() - before;
     benchmark::DoNotOptimize(grid.Lines.size());
   }
-  state.counters["rss_KiB"] = static_cast<double>(rss);
+  state.counters["heap_KiB"] = heap;
 }
 BENCHMARK(BM_WholeGridAsText)->Arg(128000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 

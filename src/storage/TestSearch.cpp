@@ -54,7 +54,18 @@ std::vector<SearchRow> SearchTests(const QString& exeDir, const SearchFilter& fi
     if (column[f] < 0) throw ESQLiteException(QStringLiteral("Field not found in dataset: ") + QLatin1String(kNames[f]));
     return query.ValueText(column[f]);
   };
-  auto text = [&](Field f) { return decode(bytes(f)); };
+  // Text columns are decoded straight from SQLite's bytes, integer columns
+  // written as numbers: no copy of a cell on the way.
+  auto text = [&](Field f) {
+    const int c = column[f];
+    if (c < 0) return decode(bytes(f));  // throws
+    if (query.IsNull(c)) return QString();
+    switch (query.Kind(c)) {
+      case ColumnKind::Text: return decode(query.TextView(c));
+      case ColumnKind::Integer: return QString::number(query.Int64(c));
+      default: return decode(query.ValueText(c));
+    }
+  };
 
   std::vector<SearchRow> rows;
   for (bool first = true; query.Next(); first = false) {
