@@ -48,40 +48,42 @@ TEST(StationCountLine, CountsUpToThirtyTwoThousandStayClearOfTheSlashAndThePromp
   }
 }
 
-TEST(StationCaptions, StandClearOfTheEdgeAndOfTheFrameLine) {
+TEST(StationCaptions, StandClearOfTheEdgeAndOfTheFrameLines) {
+  // Drawn as the operator sees it: the station box with the parameter box
+  // inside, whose caption sits where the station box's frame runs.
   TStationPanel panel(StationDesign(1));
   panel.resize(640, 900);
   QWidget* parameters = panel.findChild<QWidget*>(QStringLiteral("GroupBox2"));
   ASSERT_NE(parameters, nullptr);
+  const QImage img = panel.grab().toImage();
+  const QRgb background = img.pixel(img.width() / 2, img.height() - 30);
+  const int rows = panel.fontMetrics().height();
   for (QWidget* box : {static_cast<QWidget*>(&panel), parameters}) {
-    const QImage img = box->grab().toImage();
-    const int captionRows = box->fontMetrics().height();
-    // The caption's ink: where it starts and ends.
-    int inkLeft = img.width(), inkRight = -1;
-    for (int y = 0; y < captionRows; ++y) {
-      for (int x = 0; x < img.width() / 2; ++x) {
-        if (IsInk(img.pixel(x, y))) inkLeft = std::min(inkLeft, x), inkRight = std::max(inkRight, x);
+    const std::string name = box->objectName().toStdString();
+    const QPoint origin = box->mapTo(&panel, QPoint(0, 0));
+    // The caption's ink, left of where the identity row begins.
+    int inkLeft = img.width(), inkRight = -1, inkTop = img.height(), inkBottom = -1;
+    for (int y = origin.y(); y < origin.y() + rows; ++y) {
+      for (int x = 0; x < 60; ++x) {
+        if (!IsInk(img.pixel(x, y))) continue;
+        inkLeft = std::min(inkLeft, x), inkRight = std::max(inkRight, x);
+        inkTop = std::min(inkTop, y), inkBottom = std::max(inkBottom, y);
       }
     }
-    ASSERT_GE(inkRight, 0) << box->objectName().toStdString();
-    EXPECT_GE(inkLeft, 4) << box->objectName().toStdString();  // not flush against the edge
-    // The frame's top line, found far right of the caption, must not run
-    // through the caption.
-    const int probeX = img.width() - 20;
-    const QRgb background = img.pixel(probeX, 0);
-    int lineY = -1;
-    for (int y = 0; y < captionRows && lineY < 0; ++y) {
-      if (img.pixel(probeX, y) != background) lineY = y;
+    ASSERT_GE(inkRight, 0) << name;
+    EXPECT_GE(inkLeft - origin.x(), 4) << name;  // not flush against the box's edge
+    // A frame line runs along a row from the caption to the far right; it
+    // must not show between the caption's strokes.
+    for (int y = inkTop; y <= inkBottom; ++y) {
+      const QRgb line = img.pixel(img.width() - 30, y);
+      if (line == background || IsInk(line)) continue;
+      int run = 0, longest = 0;  // a stray glyph pixel may share the line's grey
+      for (int x = inkLeft; x <= inkRight; ++x) {
+        run = img.pixel(x, y) == line ? run + 1 : 0;
+        longest = std::max(longest, run);
+      }
+      EXPECT_LE(longest, 2) << name << " row " << y;
     }
-    ASSERT_GE(lineY, 0) << box->objectName().toStdString();
-    const QRgb line = img.pixel(probeX, lineY);
-    // A stray glyph pixel may share the line's grey; the line itself is a run.
-    int run = 0, longest = 0;
-    for (int x = inkLeft; x <= inkRight; ++x) {
-      run = img.pixel(x, lineY) == line ? run + 1 : 0;
-      longest = std::max(longest, run);
-    }
-    EXPECT_LE(longest, 2) << box->objectName().toStdString();
   }
 }
 
