@@ -1,4 +1,4 @@
-// render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|about]
+// render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|about|search|detail]
 //
 // Builds the main window in a scratch folder (its own Config.ini and Log/),
 // shows it offscreen at the design size 1277 x 1021 and saves what it draws.
@@ -8,7 +8,8 @@
 // --unlocked draws both stations as after a successful handshake; --crop
 // keeps one part of the picture and --zoom enlarges it N times, to look at it
 // closely; --form draws the
-// settings dialog or the about box instead, as they open over the window.
+// settings dialog, the about box, the search window (one saved test listed)
+// or the detail window (design contents) instead, at --size.
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -17,7 +18,11 @@
 #include "core/IniFile.h"
 #include "core/Notifier.h"
 #include "rigsim/PseudoTerminal.h"
+#include "storage/RecordStore.h"
+#include "storage/Schema.h"
 #include "ui/Mainfrm.h"
+#include "ui/SearchDetailfrm.h"
+#include "ui/SearchResultfrm.h"
 #include "ui/SetCommfrm.h"
 #include "ui/UDlgAbout.h"
 
@@ -32,6 +37,27 @@ class SilentNotifier : public rig::INotifier {
     return false;
   }
 };
+
+// The search window over a folder with one saved test, listed.
+std::unique_ptr<QWidget> SearchWindowWithOneTest(rig::TfrmHX4417& window, const QString& exeDir) {
+  rig::EnsureTable((exeDir + QStringLiteral("SaveData.db")).toUtf8(), QStringLiteral("TestInfo"));
+  rig::EnsureTable((exeDir + QStringLiteral("SpaceData.db")).toUtf8(), QStringLiteral("ControlState"));
+  rig::TestSummary test;
+  test.OpenType = QStringLiteral("户外真空断路器");
+  test.OutIndex = QStringLiteral("F07");
+  test.WorkArea = QStringLiteral("一号工位");
+  test.WorkName = QStringLiteral("张三");
+  test.StartTime = QDateTime::currentDateTime().addSecs(-3600);
+  test.EndTime = QDateTime::currentDateTime();
+  test.Mode = 17;
+  for (int n = 1; n <= 20; ++n) test.ParamTexts[n - 1] = QString::number(n * 10);
+  test.CountDone = 12345;
+  rig::ActionQueue none;
+  rig::WriteTestRecord(exeDir, test, none);
+  auto search = std::make_unique<rig::TfrmSearchResult>(exeDir, window.Notifier(), &window);
+  search->BitBtn3Click();
+  return search;
+}
 
 }  // namespace
 
@@ -63,7 +89,7 @@ int main(int argc, char* argv[]) {
     }
   }
   if (out.isEmpty() || !size.isValid()) {
-    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|about]\n";
+    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|about|search|detail]\n";
     return 2;
   }
 
@@ -96,6 +122,11 @@ int main(int argc, char* argv[]) {
       dialog = std::make_unique<rig::TfrmSetComm>(window.Shared(), window.Notifier(), &window);
     else if (form == QLatin1String("about"))
       dialog = std::make_unique<rig::TFrmAbout>(&window);
+    else if (form == QLatin1String("search"))
+      dialog = SearchWindowWithOneTest(window, scratch.path() + QLatin1Char('/'));
+    else if (form == QLatin1String("detail"))
+      dialog = std::make_unique<rig::TfrmSearchDetail>(scratch.path() + QLatin1Char('/'), window.Notifier(), &window);
+    if (dialog && (form == QLatin1String("search") || form == QLatin1String("detail"))) dialog->resize(size);
     if (dialog) {
       dialog->show();
       QApplication::processEvents();
