@@ -10,7 +10,6 @@
 #include <QRadioButton>
 #include <QTimeEdit>
 #include <QTreeView>
-#include <QTreeWidget>
 
 #include "../storage/SavedTestsFixture.h"
 #include "support/RecordingNotifier.h"
@@ -33,20 +32,22 @@ struct SearchWindowTest : ::testing::Test {
   rigtest::SavedTestsFolder folder;
   rigtest::RecordingNotifier notifier;
   std::unique_ptr<TfrmSearchResult> window;
-  QTreeWidget* list = nullptr;
+  QTreeView* list = nullptr;
   std::vector<QString> detailRequests;
 
   void Open() {
     window = std::make_unique<TfrmSearchResult>(folder.Exe(), notifier);
     QObject::connect(window.get(), &TfrmSearchResult::DetailRequested,
                      [this](const QString& id) { detailRequests.push_back(id); });
-    list = Find<QTreeWidget>(window.get(), "ListView1");
+    list = Find<QTreeView>(window.get(), "ListView1");
     Find<QDateEdit>(window.get(), "DateTimePicker1")->setDate(QDate(2018, 11, 1));
     Find<QDateEdit>(window.get(), "DateTimePicker2")->setDate(QDate(2018, 11, 7));
   }
+  int Count() const { return list->model()->rowCount(); }
+  void Choose(int row) const { list->setCurrentIndex(list->model()->index(row, 0)); }
   QStringList Column(int c) const {
     QStringList out;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) out << list->topLevelItem(i)->text(c);
+    for (int i = 0; i < Count(); ++i) out << list->model()->index(i, c).data().toString();
     return out;
   }
 };
@@ -61,7 +62,7 @@ TEST_F(SearchWindowTest, OpensWithTodayAndNewestFirstAndListsOnQuery) {
   EXPECT_EQ(Find<QDateEdit>(window.get(), "DateTimePicker1")->date(), QDate::currentDate());
   EXPECT_TRUE(Find<QRadioButton>(window.get(), "RadioButton2")->isChecked());
   Open();
-  EXPECT_EQ(list->topLevelItemCount(), 0);
+  EXPECT_EQ(Count(), 0);
   Find<QPushButton>(window.get(), "BitBtn3")->click();
   EXPECT_EQ(Column(0), QStringList({"F2", "F1"}));
   EXPECT_EQ(Column(4), QStringList({QStringLiteral("是操作实验（分合）"), QStringLiteral("寿命试验（单分单合）")}));
@@ -85,16 +86,16 @@ TEST_F(SearchWindowTest, DeleteAsksFirstAndRemovesTheRowAndItsFile) {
   EXPECT_EQ(notifier.Texts(), QStringList({QStringLiteral("请选中需要删除选中的记录！")}));
 
   Find<QPushButton>(window.get(), "BitBtn3")->click();
-  list->setCurrentItem(list->topLevelItem(0));
+  Choose(0);
   notifier.confirmAnswer = false;
   Find<QPushButton>(window.get(), "BitBtn2")->click();
   EXPECT_EQ(notifier.confirmations, QStringList({QStringLiteral("你确定要删除选中的记录，删除后将不能恢复！")}));
-  EXPECT_EQ(list->topLevelItemCount(), 1);
+  EXPECT_EQ(Count(), 1);
   EXPECT_TRUE(QFile::exists(detail));
 
   notifier.confirmAnswer = true;
   Find<QPushButton>(window.get(), "BitBtn2")->click();
-  EXPECT_EQ(list->topLevelItemCount(), 0);
+  EXPECT_EQ(Count(), 0);
   EXPECT_FALSE(QFile::exists(detail));
 }
 
@@ -105,7 +106,7 @@ TEST_F(SearchWindowTest, DoubleClickAsksForTheSelectedTestsDetail) {
   EXPECT_EQ(notifier.Texts(), QStringList({QStringLiteral("请选中需要查看详细信息的记录！")}));
   EXPECT_TRUE(detailRequests.empty());
   Find<QPushButton>(window.get(), "BitBtn3")->click();
-  list->setCurrentItem(list->topLevelItem(0));
+  Choose(0);
   window->ListView1DblClick();
   EXPECT_EQ(detailRequests, std::vector<QString>({"1"}));
 }
@@ -117,8 +118,8 @@ TEST_F(SearchWindowTest, ADoubleClickBelowTheLinesAsksForATest) {
   window->show();
   Find<QPushButton>(window.get(), "BitBtn3")->click();
   QApplication::processEvents();
-  list->setCurrentItem(list->topLevelItem(0));
-  const QRect line = list->visualItemRect(list->topLevelItem(0));
+  Choose(0);
+  const QRect line = list->visualRect(list->model()->index(0, 0));
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, list->viewport()->height() - 10));
   EXPECT_EQ(notifier.Texts(), QStringList({QStringLiteral("请选中需要查看详细信息的记录！")}));
   EXPECT_TRUE(detailRequests.empty());
@@ -144,7 +145,7 @@ TEST_F(SearchWindowTest, AMissingDatabaseIsReportedAsAnError) {
   ASSERT_EQ(notifier.notices.size(), 1u);
   EXPECT_TRUE(notifier.notices[0].error);
   EXPECT_TRUE(notifier.notices[0].text.contains("TestInfo")) << notifier.notices[0].text.toStdString();
-  EXPECT_EQ(list->topLevelItemCount(), 0);
+  EXPECT_EQ(Count(), 0);
 }
 
 TEST(DetailWindow, ShowsTheHeaderAndOneLinePerCycle) {
