@@ -178,7 +178,7 @@ void TfrmSearchResult::BitBtn2Click() {
 void TfrmSearchResult::BitBtn6Click() { close(); }
 
 bool TfrmSearchResult::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+  if (event->type() == QEvent::MouseButtonDblClick && watched == list_->viewport()) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::LeftButton) {
       // The line under the pointer is the one chosen; off the lines nothing
