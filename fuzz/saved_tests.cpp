@@ -11,7 +11,8 @@
 // Whatever the files hold, the readers may only throw ESQLiteException (the
 // documented failure of SearchTests and LoadTestSummary), never create a
 // file, and the action grid keeps its shape: the mode's columns, the header
-// line, three cells per row used, no more rows than the mode shows.
+// line, three cells per row used, no more rows than the mode shows; read a
+// few lines at a time it ends the same.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <QDir>
@@ -25,6 +26,7 @@
 
 #include "ScratchDir.h"
 #include "core/GbkText.h"
+#include "storage/ActionLines.h"
 #include "storage/ModeTexts.h"
 #include "storage/SQLite3.h"
 #include "storage/Schema.h"
@@ -103,12 +105,34 @@ void CheckGrid(const ActionGrid& g, const ModeShape& shape, long rows) {
   if (rows >= 0 && used > rows) Fail("more rows shown than the file holds", used, rows);
 }
 
+// The list read a few lines at a time, as the detail window reads it while
+// the operator scrolls, ends with the lines one read of everything gives.
+void CheckBatches(const ActionGrid& whole, int mode, const QString& path) {
+  rig::TActionLines lines(mode, path);
+  for (int batch = 1; !lines.AtEnd(); batch = batch % 7 + 1) {
+    const int before = lines.LineCount();
+    lines.Fetch(batch);
+    if (lines.LineCount() < before) Fail("lines lost", before, mode);
+  }
+  if (static_cast<size_t>(lines.LineCount()) != whole.Lines.size()) Fail("batch line count", lines.LineCount(), mode);
+  for (int l = 0; l < lines.LineCount(); ++l) {
+    const ActionGrid::Line& w = whole.Lines[static_cast<size_t>(l)];
+    if (lines.Caption(l) != w.Caption || static_cast<size_t>(lines.CellCount(l)) != w.Cells.size()) {
+      Fail("batch line", l, mode);
+    }
+    for (int c = 0; c < lines.CellCount(l); ++c) {
+      if (lines.Cell(l, c) != w.Cells[static_cast<size_t>(c)]) Fail("batch cell", l, c);
+    }
+  }
+}
+
 void RenderEveryMode(const QString& path, long rows) {
   const bool existed = QFileInfo::exists(path);
   for (const ModeShape& shape : kModes) {
     ActionGrid grid = ActionGrid::Design();
     rig::RenderActions(shape.Mode, path, &grid);
     CheckGrid(grid, shape, rows);
+    CheckBatches(grid, shape.Mode, path);
   }
   ActionGrid grid = ActionGrid::Design();
   rig::RenderActions(6, path, &grid);

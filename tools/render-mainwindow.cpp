@@ -1,18 +1,28 @@
-// render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--form setcomm|about]
+// render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|about|search|detail]
 //
 // Builds the main window in a scratch folder (its own Config.ini and Log/),
 // shows it offscreen at the design size 1277 x 1021 and saves what it draws.
+// Both stations' ports are pseudo-terminals nobody answers: drawing the
+// window never opens the machine's real serial ports.
 // The window is drawn as the operator first sees it, both panels locked;
 // --unlocked draws both stations as after a successful handshake; --crop
-// keeps one part of the picture, to look at it closely; --form draws the
-// settings dialog or the about box instead, as they open over the window.
+// keeps one part of the picture and --zoom enlarges it N times, to look at it
+// closely; --form draws the
+// settings dialog, the about box, the search window (one saved test listed)
+// or the detail window (design contents) instead, at --size.
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cstdlib>
 
+#include "core/IniFile.h"
 #include "core/Notifier.h"
+#include "rigsim/PseudoTerminal.h"
+#include "storage/RecordStore.h"
+#include "storage/Schema.h"
 #include "ui/Mainfrm.h"
+#include "ui/SearchDetailfrm.h"
+#include "ui/SearchResultfrm.h"
 #include "ui/SetCommfrm.h"
 #include "ui/UDlgAbout.h"
 
@@ -32,6 +42,27 @@ class SilentNotifier : public rig::INotifier {
   }
 };
 
+// The search window over a folder with one saved test, listed.
+std::unique_ptr<QWidget> SearchWindowWithOneTest(rig::TfrmHX4417& window, const QString& exeDir) {
+  rig::EnsureTable((exeDir + QStringLiteral("SaveData.db")).toUtf8(), QStringLiteral("TestInfo"));
+  rig::EnsureTable((exeDir + QStringLiteral("SpaceData.db")).toUtf8(), QStringLiteral("ControlState"));
+  rig::TestSummary test;
+  test.OpenType = QStringLiteral("户外真空断路器");
+  test.OutIndex = QStringLiteral("F07");
+  test.WorkArea = QStringLiteral("一号工位");
+  test.WorkName = QStringLiteral("张三");
+  test.StartTime = QDateTime::currentDateTime().addSecs(-3600);
+  test.EndTime = QDateTime::currentDateTime();
+  test.Mode = 17;
+  for (int n = 1; n <= 20; ++n) test.ParamTexts[n - 1] = QString::number(n * 10);
+  test.CountDone = 12345;
+  rig::ActionQueue none;
+  rig::WriteTestRecord(exeDir, test, none);
+  auto search = std::make_unique<rig::TfrmSearchResult>(exeDir, window.Notifier(), &window);
+  search->BitBtn3Click();
+  return search;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -43,6 +74,7 @@ int main(int argc, char* argv[]) {
   QSize size(1277, 1021);
   QRect crop;
   QString form;
+  int zoom = 1;
   for (int i = 0; i < args.size(); ++i) {
     if (args[i] == QLatin1String("--unlocked")) {
       unlocked = true;
@@ -52,6 +84,8 @@ int main(int argc, char* argv[]) {
     } else if (args[i] == QLatin1String("--crop") && i + 1 < args.size()) {
       const QStringList r = args[++i].split(QLatin1Char(','));
       if (r.size() == 4) crop = QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
+    } else if (args[i] == QLatin1String("--zoom") && i + 1 < args.size()) {
+      zoom = qBound(1, args[++i].toInt(), 16);
     } else if (args[i] == QLatin1String("--form") && i + 1 < args.size()) {
       form = args[++i];
     } else {
@@ -59,12 +93,24 @@ int main(int argc, char* argv[]) {
     }
   }
   if (out.isEmpty() || !size.isValid()) {
-    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--form setcomm|about]\n";
+    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|about|search|detail]\n";
     return 2;
   }
 
   QTemporaryDir scratch;
   if (!scratch.isValid()) return 1;
+  rig::sim::TPseudoTerminal lines[2];
+  {
+    rig::TIniFile ini(scratch.path() + QStringLiteral("/Config.ini"));
+    for (int s = 0; s < 2; ++s) {
+      QString error;
+      if (!lines[s].Open(&error)) {
+        QTextStream(stderr) << "cannot open a pseudo-terminal: " << error << "\n";
+        return 1;
+      }
+      ini.WriteString(QStringLiteral("Config"), QStringLiteral("ComName%1").arg(s + 1), lines[s].SlavePath());
+    }
+  }
   int rc = 0;
   {
     rig::TfrmHX4417 window(scratch.path() + QLatin1Char('/'), std::make_unique<SilentNotifier>());
@@ -80,12 +126,19 @@ int main(int argc, char* argv[]) {
       dialog = std::make_unique<rig::TfrmSetComm>(window.Shared(), window.Notifier(), &window);
     else if (form == QLatin1String("about"))
       dialog = std::make_unique<rig::TFrmAbout>(&window);
+    else if (form == QLatin1String("search"))
+      dialog = SearchWindowWithOneTest(window, scratch.path() + QLatin1Char('/'));
+    else if (form == QLatin1String("detail"))
+      dialog = std::make_unique<rig::TfrmSearchDetail>(scratch.path() + QLatin1Char('/'), window.Notifier(), &window);
+    if (dialog && (form == QLatin1String("search") || form == QLatin1String("detail"))) dialog->resize(size);
     if (dialog) {
       dialog->show();
       QApplication::processEvents();
     }
     QWidget& target = dialog ? *dialog : static_cast<QWidget&>(window);
-    if (!target.grab(crop.isValid() ? crop : QRect(QPoint(0, 0), QSize(-1, -1))).save(out)) {
+    QPixmap picture = target.grab(crop.isValid() ? crop : QRect(QPoint(0, 0), QSize(-1, -1)));
+    if (zoom > 1) picture = picture.scaled(picture.size() * zoom, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    if (!picture.save(out)) {
       QTextStream(stderr) << "cannot write " << out << "\n";
       rc = 1;
     }

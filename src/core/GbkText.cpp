@@ -42,6 +42,22 @@ QString FromGbk(const QByteArray& bytes) {
   return decoder.decode(bytes);
 }
 
+TGbkDecoder::TGbkDecoder() : decoder_(kCodec, QStringConverter::Flag::Stateless) {}
+
+QString TGbkDecoder::operator()(QByteArrayView bytes) {
+  bool ascii = true;
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      ascii = false;
+      break;
+    }
+  }
+  if (ascii || !decoder_.isValid()) return QString::fromLatin1(bytes);
+  // Stateless: every call ends its own text, so a truncated character at the
+  // end of one cell cannot run into the next.
+  return decoder_.decode(bytes);
+}
+
 QByteArray ToGbkLimited(const QString& text, int maxBytes) {
   QByteArray out;
   for (qsizetype i = 0; i < text.size();) {

@@ -2,7 +2,9 @@
 // The one place where program text (QString) meets the GBK bytes (code page
 // 936) of Config.ini, the run log and the databases' text columns.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+#include <QStringDecoder>
 
 namespace rig {
 
@@ -11,6 +13,18 @@ QByteArray ToGbk(const QString& text);
 
 // Byte sequences that are not GBK become U+FFFD; never fails.
 QString FromGbk(const QByteArray& bytes);
+
+// FromGbk for many texts in a row (a list of saved tests, the cells of a
+// detail file): one converter for all of them, and plain ASCII, the most
+// common text there, never reaches it. Each text is decoded on its own.
+class TGbkDecoder {
+ public:
+  TGbkDecoder();
+  QString operator()(QByteArrayView bytes);
+
+ private:
+  QStringDecoder decoder_;
+};
 
 // GBK bytes of `text` cut to at most `maxBytes` without splitting a character.
 QByteArray ToGbkLimited(const QString& text, int maxBytes);

@@ -16,7 +16,9 @@ struct StatementGuard {
   ~StatementGuard() { sqlite3_finalize(stmt); }
 };
 
-bool Bind(sqlite3_stmt* stmt, int index, const SqlValue& value) {
+}  // namespace
+
+bool BindValue(sqlite3_stmt* stmt, int index, const SqlValue& value) {
   int rc = SQLITE_OK;
   if (std::holds_alternative<std::monostate>(value)) {
     rc = sqlite3_bind_null(stmt, index);
@@ -32,7 +34,25 @@ bool Bind(sqlite3_stmt* stmt, int index, const SqlValue& value) {
   return rc == SQLITE_OK;
 }
 
-}  // namespace
+SqlValue ReadCell(sqlite3_stmt* stmt, int c, ColumnKind kind) {
+  if (sqlite3_column_type(stmt, c) == SQLITE_NULL) return std::monostate{};
+  switch (kind) {
+    case ColumnKind::Integer: return static_cast<int64_t>(sqlite3_column_int64(stmt, c));
+    case ColumnKind::Float: return sqlite3_column_double(stmt, c);
+    case ColumnKind::Blob: {
+      const int bytes = sqlite3_column_bytes(stmt, c);
+      if (bytes == 0) return std::monostate{};
+      const void* data = sqlite3_column_blob(stmt, c);
+      return SqlBlob{QByteArray(static_cast<const char*>(data), bytes)};
+    }
+    case ColumnKind::Text:
+    case ColumnKind::Null: {
+      const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+      return QByteArray(text ? text : "");  // up to the first zero byte
+    }
+  }
+  return std::monostate{};
+}
 
 TSQLiteDatabase::TSQLiteDatabase(const QByteArray& fileName) {
   sqlite3* db = nullptr;
@@ -76,7 +96,7 @@ sqlite3_stmt* TSQLiteDatabase::Prepare(const QByteArray& sql, const SqlParams& p
   }
   if (!stmt) RaiseSQLError(QStringLiteral("Could not prepare SQL statement"), sql);
   for (size_t i = 0; i < params.size(); ++i) {
-    if (!Bind(stmt, static_cast<int>(i + 1), params[i])) {
+    if (!BindValue(stmt, static_cast<int>(i + 1), params[i])) {
       sqlite3_finalize(stmt);
       RaiseSQLError(QStringLiteral("Error executing SQL"), sql);
     }
@@ -113,36 +133,7 @@ std::unique_ptr<TSQLiteTable> TSQLiteDatabase::QueryTable(const QByteArray& sql,
       }
     }
     ++table->rowCount_;
-    for (int c = 0; c < columns; ++c) {
-      if (sqlite3_column_type(stmt, c) == SQLITE_NULL) {
-        table->cells_.emplace_back(std::monostate{});
-        continue;
-      }
-      switch (table->kinds_[c]) {
-        case ColumnKind::Integer:
-          table->cells_.emplace_back(static_cast<int64_t>(sqlite3_column_int64(stmt, c)));
-          break;
-        case ColumnKind::Float:
-          table->cells_.emplace_back(sqlite3_column_double(stmt, c));
-          break;
-        case ColumnKind::Blob: {
-          const int bytes = sqlite3_column_bytes(stmt, c);
-          if (bytes == 0) {
-            table->cells_.emplace_back(std::monostate{});
-          } else {
-            const void* data = sqlite3_column_blob(stmt, c);
-            table->cells_.emplace_back(SqlBlob{QByteArray(static_cast<const char*>(data), bytes)});
-          }
-          break;
-        }
-        case ColumnKind::Text:
-        case ColumnKind::Null: {
-          const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
-          table->cells_.emplace_back(QByteArray(text ? text : ""));  // up to the first zero byte
-          break;
-        }
-      }
-    }
+    for (int c = 0; c < columns; ++c) table->cells_.push_back(ReadCell(stmt, c, table->kinds_[c]));
   }
   table->cursor_ = 0;
   return table;

@@ -33,10 +33,18 @@ class TSQLiteDatabase {
   sqlite3* Handle() const { return db_; }
 
  private:
+  friend class TSQLiteStatement;
   sqlite3_stmt* Prepare(const QByteArray& sql, const SqlParams& params);
   [[noreturn]] void RaiseSQLError(const QString& message, const QByteArray& sql);
 
   sqlite3* db_ = nullptr;
 };
+
+// Binds one value to parameter `index` of `stmt`; false when SQLite refuses.
+bool BindValue(sqlite3_stmt* stmt, int index, const SqlValue& value);
+
+// Column `column` of the current row of `stmt`, read as a column of `kind`:
+// the cell TSQLiteTable keeps for it.
+SqlValue ReadCell(sqlite3_stmt* stmt, int column, ColumnKind kind);
 
 }  // namespace rig

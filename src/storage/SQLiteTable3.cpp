@@ -54,18 +54,33 @@ const SqlValue& TSQLiteTable::Cell(int column) const {
   return cells_[static_cast<size_t>(cursor_) * names_.size() + static_cast<size_t>(column)];
 }
 
-QByteArray TSQLiteTable::ValueText(int column) const {
-  const SqlValue& cell = Cell(column);
+QByteArray CellText(ColumnKind kind, const SqlValue& cell) {
   if (std::holds_alternative<std::monostate>(cell)) return {};
-  switch (kinds_[column]) {
-    case ColumnKind::Integer: return QByteArray::number(static_cast<qlonglong>(ValueInteger(column)));
-    case ColumnKind::Float: return FloatText(ValueFloat(column));
-    case ColumnKind::Text: return std::get<QByteArray>(cell);
-    case ColumnKind::Blob: return ValueBlobText(column);
+  switch (kind) {
+    case ColumnKind::Integer:
+      if (auto i = std::get_if<int64_t>(&cell)) return QByteArray::number(static_cast<qlonglong>(*i));
+      if (auto d = std::get_if<double>(&cell)) {
+        // Out of range or NaN has no integer; avoid the undefined conversion.
+        const bool fits = std::isfinite(*d) && std::fabs(*d) < 9.2e18;
+        return QByteArray::number(static_cast<qlonglong>(fits ? static_cast<int64_t>(*d) : 0));
+      }
+      return "0";
+    case ColumnKind::Float:
+      if (auto d = std::get_if<double>(&cell)) return FloatText(*d);
+      if (auto i = std::get_if<int64_t>(&cell)) return FloatText(static_cast<double>(*i));
+      return "0";
+    case ColumnKind::Text:
+      if (auto t = std::get_if<QByteArray>(&cell)) return *t;
+      return {};
+    case ColumnKind::Blob:
+      if (auto b = std::get_if<SqlBlob>(&cell)) return b->Bytes;
+      return {};
     case ColumnKind::Null: return {};
   }
   return {};
 }
+
+QByteArray TSQLiteTable::ValueText(int column) const { return CellText(kinds_[column], Cell(column)); }
 
 int64_t TSQLiteTable::ValueInteger(int column) const {
   const SqlValue& cell = Cell(column);

@@ -21,6 +21,9 @@ ColumnKind ColumnKindOf(const char* declaredType, int firstValueType);
 // significant digits, no trailing zeros (300 -> "300", 2.5 -> "2.5").
 QByteArray FloatText(double value);
 
+// The text of a cell of a column of `kind`, as ValueText gives it.
+QByteArray CellText(ColumnKind kind, const SqlValue& cell);
+
 class TSQLiteTable {
  public:
   int ColumnCount() const { return static_cast<int>(names_.size()); }

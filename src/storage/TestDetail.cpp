@@ -1,8 +1,9 @@
 #include "storage/TestDetail.h"
 
-#include <QFileInfo>
+#include <limits>
 
 #include "core/GbkText.h"
+#include "storage/ActionLines.h"
 #include "storage/ModeTexts.h"
 #include "storage/SQLite3.h"
 #include "storage/SQLiteTable3.h"
@@ -16,30 +17,6 @@ int ToInt(const QByteArray& text) {
   const int v = text.trimmed().toInt(&ok);
   if (!ok) throw ESQLiteException(QStringLiteral("Not an integer: ") + FromGbk(text));
   return v;
-}
-
-enum class Grouping { FirstRowOnly, FirstActionOfRun, NewCount, EveryFourth };
-
-struct RendererSpec {
-  int Mode;
-  const char16_t* Words;  // one action word per break triple
-  int RowLimit;           // 0: all rows
-  Grouping Group;
-};
-
-constexpr RendererSpec kRenderers[] = {
-    {1, u"合", 1, Grouping::FirstRowOnly},       {2, u"分", 1, Grouping::FirstRowOnly},
-    {3, u"合分", 2, Grouping::FirstActionOfRun}, {4, u"分合", 2, Grouping::FirstActionOfRun},
-    {5, u"分合分", 3, Grouping::FirstActionOfRun}, {17, u"分合", 0, Grouping::NewCount},
-    {18, u"合分", 0, Grouping::NewCount},        {19, u"分合", 0, Grouping::NewCount},
-    {20, u"分合分合", 0, Grouping::EveryFourth},
-};
-
-const RendererSpec* RendererFor(int mode) {
-  for (const RendererSpec& r : kRenderers) {
-    if (r.Mode == mode) return &r;
-  }
-  return nullptr;
 }
 
 struct HeaderSpec {
@@ -83,69 +60,28 @@ Rgb ActionCellColour(int column) {
 }
 
 void RenderActions(int mode, const QString& path, ActionGrid* grid) {
-  const RendererSpec* spec = RendererFor(mode);
-  if (!spec) return;
-  const QString words = Str(spec->Words);
-  grid->Columns.clear();
+  std::vector<ActionGrid::Column> columns = ActionColumns(mode);
+  if (columns.empty()) return;
+  grid->Columns = std::move(columns);
   grid->Lines.clear();
-  grid->Columns.push_back({QStringLiteral("动作次数"), 80});
-  ActionGrid::Line header;
-  for (QChar word : words) {
-    grid->Columns.push_back({QString(), 80});
-    grid->Columns.push_back({QString(word), 80});
-    grid->Columns.push_back({QString(), 80});
-    header.Cells.insert(header.Cells.end(), {QStringLiteral("A1"), QStringLiteral("B1"), QStringLiteral("C1")});
-  }
-  grid->Lines.push_back(std::move(header));
-
-  if (!QFileInfo(path).isFile()) return;  // nothing to read; never create a file here
-  try {
-    TSQLiteDatabase db(path.toUtf8());
-    auto table = db.QueryTable("SELECT * FROM ControlState order by AutoID asc");
-    TSQLiteTable& t = *table;
-    const QString closed = QStringLiteral("● "), open = QStringLiteral("○ ");
-    int previousCount = 0;
-    for (int used = 0; !t.IsAtEnd() && (spec->RowLimit == 0 || used < spec->RowLimit); ++used) {
-      QString marks[3];
-      for (int b = 0; b < 3; ++b) marks[b] = FromGbk(t.ValueText(t.ColumnIndex(QStringLiteral("StrState%1").arg(b + 1))));
-      bool newLine = false;
-      QString caption = QStringLiteral("-");
-      switch (spec->Group) {
-        case Grouping::FirstRowOnly:
-          newLine = true;
-          break;
-        case Grouping::FirstActionOfRun:
-          newLine = ToInt(t.ValueText(t.ColumnIndex(QStringLiteral("CZDealTimes")))) == 1;
-          break;
-        case Grouping::NewCount: {
-          const int count = ToInt(t.ValueText(t.ColumnIndex(QStringLiteral("DealTimes"))));
-          newLine = count != previousCount;
-          previousCount = count;
-          caption = QString::number(count);
-          break;
-        }
-        case Grouping::EveryFourth: {
-          const int count = ToInt(t.ValueText(t.ColumnIndex(QStringLiteral("DealTimes"))));
-          newLine = ToInt(t.ValueText(t.ColumnIndex(QStringLiteral("CZDealTimes")))) % 4 == 1;
-          caption = QString::number(count);
-          break;
-        }
-      }
-      if (newLine) grid->Lines.push_back({caption, {}});
-      std::vector<QString>& cells = grid->Lines.back().Cells;
-      for (int b = 0; b < 3; ++b) {
-        const bool isClosed = t.ValueText(t.ColumnIndex(QStringLiteral("State%1").arg(b + 1))) == "1";
-        cells.push_back((isClosed ? closed : open) + marks[b]);
-      }
-      t.MoveNext();
-    }
-  } catch (const ESQLiteException&) {
-    // A damaged detail file shows what could be read.
+  TActionLines lines(mode, path);
+  lines.Fetch(std::numeric_limits<int>::max());
+  for (int l = 0; l < lines.LineCount(); ++l) {
+    ActionGrid::Line line{lines.Caption(l), {}};
+    const int cells = lines.CellCount(l);
+    line.Cells.reserve(static_cast<size_t>(cells));
+    for (int c = 0; c < cells; ++c) line.Cells.push_back(lines.Cell(l, c));
+    grid->Lines.push_back(std::move(line));
   }
 }
 
 void LoadTestSummary(const QString& exeDir, const QString& autoId, DetailHeader* h, ActionGrid* grid) {
   grid->Lines.clear();
+  if (const int mode = LoadTestHeader(exeDir, autoId, h)) RenderActions(mode, h->DetailPath, grid);
+}
+
+int LoadTestHeader(const QString& exeDir, const QString& autoId, DetailHeader* h) {
+  int renderMode = 0;
   TSQLiteDatabase db((exeDir + QStringLiteral("SaveData.db")).toUtf8());
   bool idOk = false;
   const qint64 id = autoId.trimmed().toLongLong(&idOk);
@@ -181,7 +117,7 @@ void LoadTestSummary(const QString& exeDir, const QString& autoId, DetailHeader*
         h->SecondRow[1] = text("Param4");
         h->SecondRow[2] = text("Param5");
       }
-      RenderActions(mode, h->DetailPath, grid);
+      renderMode = mode;
     }
     h->TypeText = type;
     h->ActionType = ToInt(t.ValueText(t.ColumnIndex(QStringLiteral("iCancelDeal")))) == 1 ? QStringLiteral("忽略拒动作")
@@ -194,6 +130,7 @@ void LoadTestSummary(const QString& exeDir, const QString& autoId, DetailHeader*
   } catch (const ESQLiteException&) {
     // Filling stops here; the rest keeps its design contents.
   }
+  return renderMode;
 }
 
 }  // namespace rig

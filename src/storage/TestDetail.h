@@ -60,6 +60,12 @@ Rgb ActionCellColour(int column);
 // database cannot be opened or queried (header and grid stay as they are).
 void LoadTestSummary(const QString& exeDir, const QString& autoId, DetailHeader* header, ActionGrid* grid);
 
+// Fills `header` from the TestInfo row with `autoId` and returns the mode
+// whose action list is to be shown from header->DetailPath, or 0 when none
+// is (a mode that is none of the nine, or the row could not be read that
+// far). Throws like LoadTestSummary.
+int LoadTestHeader(const QString& exeDir, const QString& autoId, DetailHeader* header);
+
 // Builds the grid of `mode` from the detail file `path`; a mode that is none
 // of the nine leaves the grid alone. A missing file shows the header line only
 // and is not created.

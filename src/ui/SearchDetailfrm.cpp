@@ -81,6 +81,8 @@ TfrmSearchDetail::TfrmSearchDetail(const QString& exeDir, INotifier& notifier, Q
   list_->setUniformRowHeights(true);
   list_->setAllColumnsShowFocus(true);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  // Every column keeps its width however wide the window: the last one too.
+  list_->header()->setStretchLastSection(false);
   list_->setStyleSheet(QStringLiteral(
       "QTreeView { background: rgb(192, 220, 192); }"
       "QTreeView::item { border-right: 1px solid #a0b4a0; border-bottom: 1px solid #a0b4a0; }"));
@@ -95,7 +97,11 @@ TfrmSearchDetail::TfrmSearchDetail(const QString& exeDir, INotifier& notifier, Q
   // Design contents until a test is loaded.
   ShowHeader(DetailHeader());
   model_->SetGrid(ActionGrid::Design());
-  for (int c = 0; c < model_->columnCount(); ++c) list_->setColumnWidth(c, model_->Grid().Columns[c].Width);
+  ApplyColumnWidths();
+}
+
+void TfrmSearchDetail::ApplyColumnWidths() {
+  for (int c = 0; c < model_->columnCount(); ++c) list_->setColumnWidth(c, model_->Columns()[c].Width);
 }
 
 QLabel* TfrmSearchDetail::AddLabel(const char* name, const QString& text, int x, int y) {
@@ -150,16 +156,22 @@ void TfrmSearchDetail::FormShow() { LoadTestSummary(); }
 
 void TfrmSearchDetail::LoadTestSummary() {
   DetailHeader header;
-  ActionGrid grid = model_->Grid();
+  int mode = 0;
   try {
-    rig::LoadTestSummary(exeDir_, autoId_, &header, &grid);
+    mode = LoadTestHeader(exeDir_, autoId_, &header);
   } catch (const ESQLiteException& e) {
     notifier_.Error(e.Message());
     return;
   }
   ShowHeader(header);
-  model_->SetGrid(std::move(grid));
-  for (int c = 0; c < model_->columnCount(); ++c) list_->setColumnWidth(c, model_->Grid().Columns[c].Width);
+  // The list is read as it is shown; a mode that is none of the nine keeps
+  // the design columns.
+  if (mode != 0) {
+    model_->SetLines(ActionColumns(mode), std::make_unique<TActionLines>(mode, header.DetailPath));
+  } else {
+    model_->SetGrid(ActionGrid::Design());
+  }
+  ApplyColumnWidths();
 }
 
 void ShowTestDetail(QWidget* parent, const QString& exeDir, const QString& autoId, INotifier& notifier) {

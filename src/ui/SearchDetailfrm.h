@@ -29,6 +29,7 @@ class TfrmSearchDetail : public QDialog {
 
  private:
   void ShowHeader(const DetailHeader& h);
+  void ApplyColumnWidths();
   QLabel* AddLabel(const char* name, const QString& text, int x, int y);
   QLineEdit* AddEdit(const char* name, int x, int y, int width, const QString& hint = {});
 

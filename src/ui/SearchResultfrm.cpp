@@ -6,9 +6,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include "core/Notifier.h"
@@ -16,25 +17,13 @@
 #include "storage/TestSearch.h"
 #include "ui/DesignFont.h"
 #include "ui/SearchDetailfrm.h"
+#include "ui/SearchListModel.h"
 
 namespace rig {
 namespace {
 
-struct ListColumn {
-  const char16_t* Caption;
-  int Width;
-};
-constexpr ListColumn kColumns[] = {
-    {u"出厂编号", 80}, {u"开关型号", 80}, {u"开始时间", 150}, {u"终止时间", 150}, {u"测试类型", 250}, {u"磨合次数", 80},
-    {u"设定次数", 80}, {u"工位", 100},    {u"操作员", 80},    {u"AutoID", 1},    {u"路径", 1},
-};
-constexpr int kAutoIdColumn = 9;
-constexpr int kPathColumn = 10;
-
-QStringList Cells(const SearchRow& r) {
-  return {r.OutIndex, r.OpenType, r.StartTestTime, r.EndTestTime, r.ModeText, r.DoneCount,
-          r.SetCount, r.WorkArea, r.WorkName,      r.AutoID,      r.DetailPath};
-}
+constexpr int kAutoIdColumn = TSearchListModel::kAutoIdColumn;
+constexpr int kPathColumn = TSearchListModel::kPathColumn;
 
 }  // namespace
 
@@ -106,25 +95,29 @@ TfrmSearchResult::TfrmSearchResult(const QString& exeDir, INotifier& notifier, Q
   auto* title = new QLabel(QStringLiteral("磨合测试结果"), right);
   title->setAlignment(Qt::AlignCenter);
   title->setFrameShape(QFrame::StyledPanel);
-  list_ = new QTreeWidget(right);
+  model_ = new TSearchListModel(this);
+  list_ = new QTreeView(right);
   list_->setObjectName(QStringLiteral("ListView1"));
+  list_->setModel(model_);
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
   list_->setAllColumnsShowFocus(true);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #d0d0d0; border-bottom: 1px solid #d0d0d0; }"));
-  QStringList captions;
-  for (const ListColumn& c : kColumns) captions << QString::fromUtf16(c.Caption);
-  list_->setHeaderLabels(captions);
-  for (int c = 0; c < static_cast<int>(std::size(kColumns)); ++c) list_->setColumnWidth(c, kColumns[c].Width);
+  for (int c = 0; c < model_->columnCount(); ++c) list_->setColumnWidth(c, TSearchListModel::DesignWidth(c));
+  // Every column keeps its width however wide the window: without this the
+  // last one, the detail file's path, would take all the room that is left.
+  list_->header()->setStretchLastSection(false);
   // AutoID and path ride along at width 1: present, not visible.
   list_->header()->setSectionResizeMode(kAutoIdColumn, QHeaderView::Fixed);
   list_->header()->setSectionResizeMode(kPathColumn, QHeaderView::Fixed);
   list_->header()->setMinimumSectionSize(1);
   list_->setColumnWidth(kAutoIdColumn, 1);
   list_->setColumnWidth(kPathColumn, 1);
-  connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
+  // A double click anywhere in the list, on a line or below the last one.
+  list_->viewport()->installEventFilter(this);
   auto* rv = new QVBoxLayout(right);
   rv->setContentsMargins(0, 0, 0, 0);
   rv->addWidget(title);
@@ -142,7 +135,7 @@ void TfrmSearchResult::FormCreate() {
 }
 
 void TfrmSearchResult::BitBtn3Click() {
-  list_->clear();
+  model_->SetRows({});
   SearchFilter filter;
   filter.OutIndex = edit_[0]->text();
   filter.OpenType = edit_[1]->text();
@@ -158,21 +151,25 @@ void TfrmSearchResult::BitBtn3Click() {
     notifier_.Error(e.Message());
     return;
   }
-  QList<QTreeWidgetItem*> items;
-  items.reserve(static_cast<qsizetype>(rows.size()));
-  for (const SearchRow& r : rows) items << new QTreeWidgetItem(Cells(r));
-  list_->addTopLevelItems(items);
+  model_->SetRows(std::move(rows));
+}
+
+int TfrmSearchResult::SelectedRow() const {
+  const QModelIndex current = list_->currentIndex();
+  if (!current.isValid() || !list_->selectionModel()->isRowSelected(current.row(), QModelIndex())) return -1;
+  return current.row();
 }
 
 void TfrmSearchResult::BitBtn2Click() {
-  QTreeWidgetItem* item = list_->currentItem();
-  if (!item || !item->isSelected()) {
+  const int row = SelectedRow();
+  if (row < 0) {
     notifier_.Notice(QStringLiteral("请选中需要删除选中的记录！"));
     return;
   }
   if (!notifier_.Confirm(QStringLiteral("你确定要删除选中的记录，删除后将不能恢复！"))) return;
   try {
-    if (DeleteTest(exeDir_, item->text(kAutoIdColumn), item->text(kPathColumn))) delete item;
+    const SearchRow& test = model_->Row(row);
+    if (DeleteTest(exeDir_, test.AutoID, test.DetailPath)) model_->RemoveListedRow(row);
   } catch (const ESQLiteException& e) {
     notifier_.Error(e.Message());
   }
@@ -180,13 +177,31 @@ void TfrmSearchResult::BitBtn2Click() {
 
 void TfrmSearchResult::BitBtn6Click() { close(); }
 
+bool TfrmSearchResult::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick && watched == list_->viewport()) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::LeftButton) {
+      // The line under the pointer is the one chosen; off the lines nothing
+      // is, whatever was selected before.
+      const QModelIndex index = list_->indexAt(mouse->position().toPoint());
+      if (index.isValid())
+        list_->setCurrentIndex(index);
+      else
+        list_->clearSelection();
+      ListView1DblClick();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
 void TfrmSearchResult::ListView1DblClick() {
-  QTreeWidgetItem* item = list_->currentItem();
-  if (!item || !item->isSelected()) {
+  const int row = SelectedRow();
+  if (row < 0) {
     notifier_.Notice(QStringLiteral("请选中需要查看详细信息的记录！"));
     return;
   }
-  emit DetailRequested(item->text(kAutoIdColumn));
+  emit DetailRequested(model_->Row(row).AutoID);
 }
 
 void ShowSearchResults(QWidget* parent, const QString& exeDir, INotifier& notifier) {

@@ -7,11 +7,12 @@ class QDateEdit;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace rig {
 
 class INotifier;
+class TSearchListModel;
 
 class TfrmSearchResult : public QDialog {
   Q_OBJECT
@@ -28,8 +29,12 @@ class TfrmSearchResult : public QDialog {
   // Asked for the detail window of the test with this AutoID.
   void DetailRequested(const QString& autoId);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void FormCreate();
+  int SelectedRow() const;  // -1 when no line is selected
 
   QString exeDir_;
   INotifier& notifier_;
@@ -38,7 +43,8 @@ class TfrmSearchResult : public QDialog {
   QDateEdit* to_ = nullptr;    // DateTimePicker2
   QRadioButton* ascending_ = nullptr;   // RadioButton1 顺序
   QRadioButton* descending_ = nullptr;  // RadioButton2 逆序
-  QTreeWidget* list_ = nullptr;         // ListView1
+  QTreeView* list_ = nullptr;           // ListView1
+  TSearchListModel* model_ = nullptr;
 };
 
 // Opens the search window modally; double-clicked tests open their detail

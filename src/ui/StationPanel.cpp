@@ -63,7 +63,7 @@ QToolButton* NewSpeedButton(const QString& name, const QString& caption, QWidget
 }
 
 TStationPanel::TStationPanel(const StationPanelDesign& design, QWidget* parent)
-    : QGroupBox(QString::fromUtf16(design.Title), parent), design_(design) {
+    : TCaptionedBox(QString::fromUtf16(design.Title), parent), design_(design) {
   setObjectName(ComponentName("GroupBox", 1, design_.GroupBoxOffset));
   // Set before any child exists: the labels size themselves in it.
   setFont(DesignFont());
@@ -73,7 +73,7 @@ TStationPanel::TStationPanel(const StationPanelDesign& design, QWidget* parent)
 
 void TStationPanel::BuildParameterBox() {
   // Aligned to the top of the station box, below its caption.
-  parameterBox_ = new QGroupBox(QStringLiteral("磨合参数"), this);
+  parameterBox_ = new TCaptionedBox(QStringLiteral("磨合参数"), this);
   parameterBox_->setObjectName(ComponentName("GroupBox", 2, design_.GroupBoxOffset));
   parameterBox_->setGeometry(2, 15, 636, design_.ParameterBoxHeight);
 
@@ -153,7 +153,7 @@ void TStationPanel::BuildRefusalOption(QWidget* box) {
 }
 
 void TStationPanel::BuildBreakArea() {
-  auto* box = new QGroupBox(this);
+  auto* box = new TCaptionedBox(this);
   box->setObjectName(ComponentName("GroupBox", 3, design_.GroupBoxOffset));
   box->setGeometry(design_.BreakBox);
 
@@ -191,7 +191,10 @@ void TStationPanel::BuildBreakArea() {
     const char16_t* text;
     int left;
     bool underlined;
-  } kCount[4] = {{u"XXX", 264, true}, {u"/", 291, false}, {u"20000", 304, true}, {u"次", 347, false}};
+  } kCount[4] = {{u"XXX", kDoneCountLeft, true},
+                 {u"/", kCountSlashLeft, false},
+                 {u"20000", kSetCountLeft, true},
+                 {u"次", kCountTimesLeft, false}};
   for (int i = 0; i < 4; ++i) {
     auto* label = new QLabel(QString::fromUtf16(kCount[i].text), box);
     label->setObjectName(ComponentName("Label", 37 + i, design_.LabelOffset));
@@ -217,7 +220,7 @@ void TStationPanel::BuildBreakArea() {
 }
 
 void TStationPanel::resizeEvent(QResizeEvent* event) {
-  QGroupBox::resizeEvent(event);
+  TCaptionedBox::resizeEvent(event);
   // The parameter box spans the station box; nothing inside it moves.
   parameterBox_->resize(width() - 4, design_.ParameterBoxHeight);
 }
@@ -285,7 +288,11 @@ void TStationPanel::SetCountLabelsVisible(bool visible) {
   for (QLabel* l : countLabels_) l->setVisible(visible);
 }
 
-void TStationPanel::SetCountDoneText(const QString& text) { SetText(countLabels_[0], text); }
+void TStationPanel::SetCountDoneText(const QString& text) {
+  QLabel* done = countLabels_[0];
+  SetText(done, text);
+  done->move(DoneCountLeft(done->width()), done->y());
+}
 void TStationPanel::SetSetCountText(const QString& text) { SetText(countLabels_[2], text); }
 
 void TStationPanel::SetInputControlsEnabled(bool enabled) {

@@ -2,7 +2,7 @@
 // One station's group box ("工位1" or "工位2") with everything in it, built
 // from the station's design. It shows what station code tells it
 // (IStationView) and reports what the operator does as signals.
-#include <QGroupBox>
+#include "ui/CaptionedBox.h"
 #include <array>
 #include <map>
 
@@ -21,7 +21,7 @@ namespace rig {
 class TEdit;
 class TShape;
 
-class TStationPanel : public QGroupBox, public IStationView {
+class TStationPanel : public TCaptionedBox, public IStationView {
   Q_OBJECT
  public:
   explicit TStationPanel(const StationPanelDesign& design, QWidget* parent = nullptr);
@@ -79,7 +79,7 @@ class TStationPanel : public QGroupBox, public IStationView {
   static void SetText(QLabel* label, const QString& text);
 
   const StationPanelDesign& design_;
-  QGroupBox* parameterBox_ = nullptr;
+  TCaptionedBox* parameterBox_ = nullptr;
   std::array<TEdit*, kIdentityFieldCount> identity_{};
   std::array<TEdit*, kParameterCount> parameters_{};
   std::map<int, QRadioButton*> modeRadios_;

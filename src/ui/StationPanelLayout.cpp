@@ -1,5 +1,6 @@
 #include "ui/StationPanelLayout.h"
 
+#include <algorithm>
 #include <array>
 
 namespace rig {
@@ -66,5 +67,7 @@ QString ComponentName(const char* kind, int number, int offset) {
 std::span<const IdentityCell, 4> IdentityRow() { return kIdentity; }
 std::span<const ModeRadioDesign, 9> ModeRadios() { return kRadios; }
 std::span<const ParameterAreaItem> ParameterAreaItems() { return kItems; }
+
+int DoneCountLeft(int textWidth) { return std::min(kDoneCountLeft, kCountSlashLeft - 1 - textWidth); }
 
 }  // namespace rig

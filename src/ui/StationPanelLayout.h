@@ -72,4 +72,17 @@ struct ParameterAreaItem {
 };
 std::span<const ParameterAreaItem> ParameterAreaItems();
 
+// The count line under the prompt: done count at 264, "/" at 291, set count
+// at 304, "次" at 347.
+constexpr int kDoneCountLeft = 264;
+constexpr int kCountSlashLeft = 291;
+constexpr int kSetCountLeft = 304;
+constexpr int kCountTimesLeft = 347;
+
+// Left edge of the done-count label for a text `textWidth` pixels wide: at
+// its design place while it fits before "/", else right-aligned one pixel
+// before "/", so "12345" grows to the left into the blank after the prompt
+// instead of running into "/".
+int DoneCountLeft(int textWidth);
+
 }  // namespace rig

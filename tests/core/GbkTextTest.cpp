@@ -38,3 +38,19 @@ TEST(GbkText, LimitedEncodingNeverSplitsACharacter) {
   EXPECT_EQ(ToGbkLimited(QStringLiteral("拒合拒分"), 5), ToGbk(QStringLiteral("拒合")));
   EXPECT_EQ(ToGbkLimited(QStringLiteral("abcdefgh"), 6), QByteArray("abcdef"));
 }
+
+TEST(GbkText, OneDecoderReadsManyTextsEachOnItsOwn) {
+  TGbkDecoder decode;
+  struct Case {
+    QByteArray bytes;
+    QString text;
+  } cases[] = {
+      {"\xB9\xA4\xCE\xBB", QStringLiteral("工位")},
+      {"\xB9", FromGbk("\xB9")},  // a cut character ends with its own text ...
+      {"A1", QStringLiteral("A1")},        // ... and does not swallow the next one
+      {QByteArray("\xBE\xDC\xBA\xCF", 4), QStringLiteral("拒合")},
+      {"2018-11-07 14:05:09", QStringLiteral("2018-11-07 14:05:09")},
+      {QByteArray(), QString()},
+  };
+  for (const Case& c : cases) EXPECT_EQ(decode(c.bytes), c.text) << c.bytes.toHex().toStdString();
+}

@@ -243,3 +243,29 @@ TEST(Schema, TheBuildPutsBothDatabasesBesideTheProgram) {
   EXPECT_NO_THROW(save.QueryTable("SELECT AutoID, OpenType, iCancelDeal FROM TestInfo"));
   EXPECT_EQ(space.QueryTable("SELECT AutoID, DealTimes, StrState3 FROM ControlState")->RowCount(), 0);
 }
+
+TEST_F(RecordStoreFixture, EveryActionIsWrittenOnceInQueueOrderWhateverTheBlockSize) {
+  // Actions go in blocks of 64 with a single INSERT for the rest.
+  for (int n : {1, 63, 64, 65, 129}) {
+    for (int i = 1; i <= n; ++i) {
+      queue.push_back(Action(i, n + i, {uint8_t(i & 1), uint8_t(i % 3 == 0), 1},
+                             {"", i % 5 ? "" : "拒合", i % 7 ? "" : "拒分"}));
+    }
+    test.StartTime = kStart.addSecs(n);
+    const SaveOutcome out = Save();
+    ASSERT_TRUE(out.Ok) << out.Error.toStdString();
+    auto t = Details(out.DetailPath);
+    ASSERT_EQ(t->RowCount(), n);
+    for (int i = 1; i <= n; ++i, t->MoveNext()) {
+      const QByteArray expected[] = {QByteArray::number(i), QByteArray::number(n + i), QByteArray::number(i & 1),
+                                     QByteArray::number(i % 3 == 0), "1", "",
+                                     i % 5 ? QByteArray() : ToGbk(QStringLiteral("拒合")),
+                                     i % 7 ? QByteArray() : ToGbk(QStringLiteral("拒分"))};
+      const char* columns[] = {"DealTimes", "CZDealTimes", "State1",    "State2",
+                               "State3",    "StrState1",   "StrState2", "StrState3"};
+      for (int c = 0; c < 8; ++c) {
+        EXPECT_EQ(t->ValueText(t->ColumnIndex(QLatin1String(columns[c]))), expected[c]) << n << " " << i << " " << columns[c];
+      }
+    }
+  }
+}

@@ -37,10 +37,22 @@ struct SavedTestsFolder {
   struct Row {
     QString DealTimes, CZDealTimes, State[3], Mark[3];
   };
+  // A life test of mode 17 with `cycles` counts of two actions each, every
+  // tenth with a refusal mark.
+  QString AddLifeDetail(const QString& name, int cycles) const {
+    std::vector<Row> rows;
+    for (int n = 1; n <= 2 * cycles; ++n) {
+      rows.push_back(Row{QString::number((n + 1) / 2), QString::number(n), {n % 2 ? "0" : "1", "1", "0"},
+                         {"", "", n % 10 ? QString() : QStringLiteral("拒合")}});
+    }
+    return AddDetail(name, rows);
+  }
+
   QString AddDetail(const QString& name, const std::vector<Row>& rows) const {
     const QString path = dir.File(name);
     QFile::copy(dir.File("SpaceData.db"), path);
     rig::TSQLiteDatabase db(path.toUtf8());
+    db.RunSQL("BEGIN");
     for (const Row& r : rows) {
       db.RunSQL(
           "INSERT INTO ControlState(DealTimes,CZDealTimes,State1,State2,State3,StrState1,StrState2,StrState3) "
@@ -48,6 +60,7 @@ struct SavedTestsFolder {
           {rig::ToGbk(r.DealTimes), rig::ToGbk(r.CZDealTimes), rig::ToGbk(r.State[0]), rig::ToGbk(r.State[1]),
            rig::ToGbk(r.State[2]), rig::ToGbk(r.Mark[0]), rig::ToGbk(r.Mark[1]), rig::ToGbk(r.Mark[2])});
     }
+    db.RunSQL("COMMIT");
     return path;
   }
 };

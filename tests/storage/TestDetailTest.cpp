@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "SavedTestsFixture.h"
+#include "storage/ActionLines.h"
 #include "storage/TestDetail.h"
 
 using namespace rig;
@@ -188,4 +189,29 @@ TEST(LoadTestSummary, DetailFileOfAMovedInstallationIsFoundBesideTheProgram) {
   LoadTestSummary(f.Exe(), QString::number(id), &h, &g);
   EXPECT_EQ(h.DetailPath, local);
   EXPECT_EQ(Lines(g), (std::vector<QString>{"|A1|B1|C1", "-|● |● |● "}));
+}
+
+TEST(ActionLines, ReadsABatchAtATimeAndEndsWithWhatAWholeReadGives) {
+  rigtest::SavedTestsFolder f;
+  const QString path = f.AddLifeDetail("d.db", 1000);
+  ActionGrid whole;
+  RenderActions(17, path, &whole);
+  ASSERT_EQ(whole.Lines.size(), 1001u);
+
+  TActionLines lines(17, path);
+  EXPECT_EQ(lines.LineCount(), 0);  // the header line is complete once the first count starts
+  lines.Fetch(10);
+  EXPECT_EQ(lines.LineCount(), 10);
+  EXPECT_FALSE(lines.AtEnd());
+  while (!lines.AtEnd()) lines.Fetch(300);
+  ASSERT_EQ(lines.LineCount(), 1001);
+  for (int l : {0, 1, 5, 500, 1000}) {
+    EXPECT_EQ(lines.Caption(l), whole.Lines[l].Caption) << l;
+    ASSERT_EQ(lines.CellCount(l), static_cast<int>(whole.Lines[l].Cells.size())) << l;
+    for (int c = 0; c < lines.CellCount(l); ++c) EXPECT_EQ(lines.Cell(l, c), whole.Lines[l].Cells[c]) << l << "," << c;
+  }
+  EXPECT_EQ(lines.Cell(5, 5), QStringLiteral("○ 拒合"));
+  EXPECT_EQ(lines.Cell(5, 6), QString());  // past the line's cells
+  // A few bytes per action, not a string per cell.
+  EXPECT_LT(lines.MemoryBytes(), 2000u * 40u);
 }

@@ -67,6 +67,38 @@ TEST_F(TestSearchFixture, TextFiltersMatchAnywhereWithWildcardsAndQuotes) {
   }
 }
 
+TEST_F(TestSearchFixture, ChineseFiltersMatchWholeCharacters) {
+  // Texts whose GBK bytes fool a byte-wise like read as UTF-8.
+  folder.AddTest("A", QStringLiteral("户外真空断路器"), "2018-11-02 10:00:00", 1, "", 0, 0, 0, QStringLiteral("一号工位"),
+                 QStringLiteral("王五"));
+  folder.AddTest("B", "ZW32", "2018-11-02 11:00:00", 1, "", 0, 0, 0, QStringLiteral("一号台"), QStringLiteral("张三"));
+  folder.AddTest("C", QStringLiteral("真空"), "2018-11-02 12:00:00", 1, "", 0, 0, 0, QStringLiteral("二号台"),
+                 QStringLiteral("钱七"));
+  filter.Ascending = true;
+  struct Case {
+    QString openType, workArea, workName;
+    std::vector<QString> expected;
+  } cases[] = {
+      {"", "", QStringLiteral("张"), {"B"}},
+      {QStringLiteral("真空"), "", "", {"A", "C"}},
+      {QStringLiteral("真空断"), "", "", {"A"}},
+      {"", QStringLiteral("工位"), "", {"A"}},
+      {"", QStringLiteral("号"), "", {"A", "B", "C"}},
+      {"", QStringLiteral("一号__"), "", {"A"}},
+      {"", "", QStringLiteral("王_"), {"A"}},
+      {"", "", QStringLiteral("___"), {}},
+      {QStringLiteral("z%2"), QStringLiteral("台"), QStringLiteral("三"), {"B"}},
+  };
+  for (const Case& c : cases) {
+    filter.OpenType = c.openType, filter.WorkArea = c.workArea, filter.WorkName = c.workName;
+    EXPECT_EQ(Listed(), c.expected) << c.openType.toStdString() << "|" << c.workArea.toStdString() << "|"
+                                    << c.workName.toStdString();
+  }
+  // The stored bytes are the GBK the program has always written.
+  TSQLiteDatabase db(folder.dir.File("SaveData.db").toUtf8());
+  EXPECT_EQ(db.QueryTable("SELECT WorkName FROM TestInfo WHERE AutoID=2")->ValueText(0), QByteArray("\xD5\xC5\xC8\xFD"));
+}
+
 TEST_F(TestSearchFixture, ModeTextAndCountsByMode) {
   struct Case {
     int mode;

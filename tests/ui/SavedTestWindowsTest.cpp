@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDateEdit>
+#include <QTest>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,7 +10,6 @@
 #include <QRadioButton>
 #include <QTimeEdit>
 #include <QTreeView>
-#include <QTreeWidget>
 
 #include "../storage/SavedTestsFixture.h"
 #include "support/RecordingNotifier.h"
@@ -31,20 +32,22 @@ struct SearchWindowTest : ::testing::Test {
   rigtest::SavedTestsFolder folder;
   rigtest::RecordingNotifier notifier;
   std::unique_ptr<TfrmSearchResult> window;
-  QTreeWidget* list = nullptr;
+  QTreeView* list = nullptr;
   std::vector<QString> detailRequests;
 
   void Open() {
     window = std::make_unique<TfrmSearchResult>(folder.Exe(), notifier);
     QObject::connect(window.get(), &TfrmSearchResult::DetailRequested,
                      [this](const QString& id) { detailRequests.push_back(id); });
-    list = Find<QTreeWidget>(window.get(), "ListView1");
+    list = Find<QTreeView>(window.get(), "ListView1");
     Find<QDateEdit>(window.get(), "DateTimePicker1")->setDate(QDate(2018, 11, 1));
     Find<QDateEdit>(window.get(), "DateTimePicker2")->setDate(QDate(2018, 11, 7));
   }
+  int Count() const { return list->model()->rowCount(); }
+  void Choose(int row) const { list->setCurrentIndex(list->model()->index(row, 0)); }
   QStringList Column(int c) const {
     QStringList out;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) out << list->topLevelItem(i)->text(c);
+    for (int i = 0; i < Count(); ++i) out << list->model()->index(i, c).data().toString();
     return out;
   }
 };
@@ -59,7 +62,7 @@ TEST_F(SearchWindowTest, OpensWithTodayAndNewestFirstAndListsOnQuery) {
   EXPECT_EQ(Find<QDateEdit>(window.get(), "DateTimePicker1")->date(), QDate::currentDate());
   EXPECT_TRUE(Find<QRadioButton>(window.get(), "RadioButton2")->isChecked());
   Open();
-  EXPECT_EQ(list->topLevelItemCount(), 0);
+  EXPECT_EQ(Count(), 0);
   Find<QPushButton>(window.get(), "BitBtn3")->click();
   EXPECT_EQ(Column(0), QStringList({"F2", "F1"}));
   EXPECT_EQ(Column(4), QStringList({QStringLiteral("是操作实验（分合）"), QStringLiteral("寿命试验（单分单合）")}));
@@ -83,16 +86,16 @@ TEST_F(SearchWindowTest, DeleteAsksFirstAndRemovesTheRowAndItsFile) {
   EXPECT_EQ(notifier.Texts(), QStringList({QStringLiteral("请选中需要删除选中的记录！")}));
 
   Find<QPushButton>(window.get(), "BitBtn3")->click();
-  list->setCurrentItem(list->topLevelItem(0));
+  Choose(0);
   notifier.confirmAnswer = false;
   Find<QPushButton>(window.get(), "BitBtn2")->click();
   EXPECT_EQ(notifier.confirmations, QStringList({QStringLiteral("你确定要删除选中的记录，删除后将不能恢复！")}));
-  EXPECT_EQ(list->topLevelItemCount(), 1);
+  EXPECT_EQ(Count(), 1);
   EXPECT_TRUE(QFile::exists(detail));
 
   notifier.confirmAnswer = true;
   Find<QPushButton>(window.get(), "BitBtn2")->click();
-  EXPECT_EQ(list->topLevelItemCount(), 0);
+  EXPECT_EQ(Count(), 0);
   EXPECT_FALSE(QFile::exists(detail));
 }
 
@@ -103,9 +106,36 @@ TEST_F(SearchWindowTest, DoubleClickAsksForTheSelectedTestsDetail) {
   EXPECT_EQ(notifier.Texts(), QStringList({QStringLiteral("请选中需要查看详细信息的记录！")}));
   EXPECT_TRUE(detailRequests.empty());
   Find<QPushButton>(window.get(), "BitBtn3")->click();
-  list->setCurrentItem(list->topLevelItem(0));
+  Choose(0);
   window->ListView1DblClick();
   EXPECT_EQ(detailRequests, std::vector<QString>({"1"}));
+}
+
+TEST_F(SearchWindowTest, ADoubleClickBelowTheLinesAsksForATest) {
+  folder.AddTest("F1", "", "2018-11-02 10:00:00", 1);
+  Open();
+  window->resize(928, 603);
+  window->show();
+  Find<QPushButton>(window.get(), "BitBtn3")->click();
+  QApplication::processEvents();
+  Choose(0);
+  const QRect line = list->visualRect(list->model()->index(0, 0));
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, list->viewport()->height() - 10));
+  EXPECT_EQ(notifier.Texts(), QStringList({QStringLiteral("请选中需要查看详细信息的记录！")}));
+  EXPECT_TRUE(detailRequests.empty());
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, line.center());
+  EXPECT_EQ(detailRequests, std::vector<QString>({"1"}));
+}
+
+TEST_F(SearchWindowTest, AWideWindowKeepsEveryColumnsWidthAndTheHiddenOnesHidden) {
+  folder.AddTest("F1", "", "2018-11-02 10:00:00", 1, folder.dir.File("20181102/20181102100000_1.db"));
+  Open();
+  window->resize(1900, 1000);
+  window->show();
+  Find<QPushButton>(window.get(), "BitBtn3")->click();
+  QApplication::processEvents();
+  const int widths[] = {80, 80, 150, 150, 250, 80, 80, 100, 80, 1, 1};
+  for (int c = 0; c < static_cast<int>(std::size(widths)); ++c) EXPECT_EQ(list->columnWidth(c), widths[c]) << c;
 }
 
 TEST_F(SearchWindowTest, AMissingDatabaseIsReportedAsAnError) {
@@ -115,7 +145,7 @@ TEST_F(SearchWindowTest, AMissingDatabaseIsReportedAsAnError) {
   ASSERT_EQ(notifier.notices.size(), 1u);
   EXPECT_TRUE(notifier.notices[0].error);
   EXPECT_TRUE(notifier.notices[0].text.contains("TestInfo")) << notifier.notices[0].text.toStdString();
-  EXPECT_EQ(list->topLevelItemCount(), 0);
+  EXPECT_EQ(Count(), 0);
 }
 
 TEST(DetailWindow, ShowsTheHeaderAndOneLinePerCycle) {
@@ -149,6 +179,31 @@ TEST(DetailWindow, ShowsTheHeaderAndOneLinePerCycle) {
   EXPECT_EQ(model.data(model.index(1, 6), Qt::DisplayRole).toString(), QStringLiteral("○ 拒合"));
   EXPECT_EQ(model.data(model.index(1, 3), Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
   EXPECT_FALSE(model.data(model.index(1, 0), Qt::ForegroundRole).isValid());
+}
+
+TEST(DetailWindow, ALongTestIsReadAsTheListScrollsAndColumnsStayEightyWide) {
+  rigtest::SavedTestsFolder folder;
+  const QString detail = folder.AddLifeDetail("d.db", 1000);
+  const qint64 id = folder.AddTest("F9", "ZW32", "2018-11-07 14:05:09", 17, detail, 1000, 1000);
+  rigtest::RecordingNotifier notifier;
+  TfrmSearchDetail window(folder.Exe(), notifier);
+  window.SetAutoId(QString::number(id));
+  window.resize(1900, 700);
+  window.FormShow();
+  window.show();
+  QApplication::processEvents();
+  auto* list = Find<QTreeView>(&window, "ListView1");
+  QAbstractItemModel* model = list->model();
+  ASSERT_EQ(model->columnCount(), 7);
+  for (int c = 0; c < model->columnCount(); ++c) EXPECT_EQ(list->columnWidth(c), 80) << c;
+  EXPECT_LT(model->rowCount(), 1001);  // the first screen, not the whole test
+  for (int guard = 0; guard < 20 && model->canFetchMore({}); ++guard) {
+    list->scrollToBottom();
+    QApplication::processEvents();
+  }
+  ASSERT_EQ(model->rowCount(), 1001);
+  EXPECT_EQ(model->data(model->index(1000, 0), Qt::DisplayRole).toString(), "1000");
+  EXPECT_EQ(model->data(model->index(1000, 6), Qt::DisplayRole).toString(), QStringLiteral("○ 拒合"));
 }
 
 TEST(DetailWindow, ADatabaseErrorIsShownAndTheDesignContentsStay) {
