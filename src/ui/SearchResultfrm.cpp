@@ -15,6 +15,7 @@
 #include "storage/SQLiteException.h"
 #include "storage/TestSearch.h"
 #include "ui/DesignFont.h"
+#include "ui/ReportActions.h"
 #include "ui/SearchDetailfrm.h"
 
 namespace rig {
@@ -96,6 +97,9 @@ TfrmSearchResult::TfrmSearchResult(const QString& exeDir, INotifier& notifier, Q
     connect(button, &QPushButton::clicked, this, b.handler);
     av->addWidget(button);
   }
+  auto* exportButton = new QPushButton(QStringLiteral("导出…"), actions);
+  exportButton->setObjectName(QStringLiteral("ExportButton"));
+  av->insertWidget(av->count() - 1, exportButton);  // above 退出
   auto* lv = new QVBoxLayout(left);
   lv->setContentsMargins(0, 0, 0, 0);
   lv->addWidget(conditions);
@@ -124,6 +128,7 @@ TfrmSearchResult::TfrmSearchResult(const QString& exeDir, INotifier& notifier, Q
   list_->header()->setMinimumSectionSize(1);
   list_->setColumnWidth(kAutoIdColumn, 1);
   list_->setColumnWidth(kPathColumn, 1);
+  exportButton->setMenu(MakeSearchExportMenu(this, list_, exeDir_, notifier_));
   connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
   auto* rv = new QVBoxLayout(right);
   rv->setContentsMargins(0, 0, 0, 0);
