@@ -142,7 +142,10 @@ bool RunWithProgress(QWidget* parent, const QString& label, INotifier& notifier,
   progress.setMinimumDuration(300);  // short work shows no dialog at all
   QObject::connect(&progress, &QProgressDialog::canceled, [&] { cancel = true; });
   QTimer tick;
-  QObject::connect(&tick, &QTimer::timeout, [&] { progress.setValue(std::min(999, permille.load())); });
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    if (progress.wasCanceled()) cancel = true;
+    if (!cancel) progress.setValue(std::min(999, permille.load()));
+  });
   QEventLoop loop;
   QObject::connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
   thread->start();
