@@ -302,8 +302,8 @@ void Layout::Chart(const RefusalStats& stats, int setCount) {
 }
 
 void Layout::Signatures() {
-  const double h = 3 * kRow + 28;
-  Ensure(h + 10);
+  constexpr double kBox = 22;  // room to sign
+  Ensure(4 + 10 + kRow + kBox);
   Space(4);
   TextAt(QRectF(0, y_, widthMm_, 7), QStringLiteral("签字"), Qt::AlignLeft | Qt::AlignVCenter, Font(11, true));
   Line(0, y_ + 7.5, widthMm_, y_ + 7.5, kInk, 0.35);
@@ -317,13 +317,13 @@ void Layout::Signatures() {
   for (int i = 0; i < 3; ++i) {
     if (p_) {
       p_->setPen(QPen(kGrid, Mm(0.2)));
-      p_->drawRect(Px(QRectF(i * w, boxTop, w, 26)));
+      p_->drawRect(Px(QRectF(i * w, boxTop, w, kBox)));
     }
     TextAt(QRectF(i * w + 3, boxTop + 2, w - 6, 6), QStringLiteral("签字："), Qt::AlignLeft | Qt::AlignVCenter, Font(9.5));
-    TextAt(QRectF(i * w + 3, boxTop + 18, w - 6, 6), QStringLiteral("日期：       年     月     日"),
+    TextAt(QRectF(i * w + 3, boxTop + kBox - 8, w - 6, 6), QStringLiteral("日期：       年     月     日"),
            Qt::AlignLeft | Qt::AlignVCenter, Font(9.5));
   }
-  y_ = boxTop + 26;
+  y_ = boxTop + kBox;
 }
 
 QString BreakCell(const SavedAction& a, int b) {
