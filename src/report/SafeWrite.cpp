@@ -4,9 +4,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryFile>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 #include "report/ReportError.h"
 
@@ -33,16 +30,16 @@ void WriteFileSafely(const QString& path, const QByteArray& bytes) {
 }
 
 void WriteThroughTempFile(const QString& path, const std::function<void(const QString& tempPath)>& write) {
-  RefuseFolderTarget(path);
-  const QFileInfo target(path);
-  QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
-  if (!temp.open()) throw ReportError{CannotWrite(path, temp.errorString())};
-  const QString tempPath = temp.fileName();
+  RefuseFolderTarget(path);  // before any work
+  QTemporaryFile temp(QDir::tempPath() + QStringLiteral("/hx4417-XXXXXX.part"));
+  if (!temp.open()) throw ReportError{CannotWrite(temp.fileTemplate(), temp.errorString())};
   temp.close();  // kept by name; QTemporaryFile removes it on every way out
-  write(tempPath);
-  if (std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
-    throw ReportError{CannotWrite(path, QString::fromLocal8Bit(std::strerror(errno)))};
-  temp.setAutoRemove(false);  // it is the target now
+  write(temp.fileName());
+  // The finished file goes to its place like every other output, with the
+  // permissions a new file normally gets.
+  QFile done(temp.fileName());
+  if (!done.open(QIODevice::ReadOnly)) throw ReportError{CannotWrite(path, done.errorString())};
+  WriteFileSafely(path, done.readAll());
 }
 
 }  // namespace rig

@@ -12,10 +12,10 @@ namespace rig {
 // naming the file when it cannot be written.
 void WriteFileSafely(const QString& path, const QByteArray& bytes);
 
-// For writers that need a file name (libxlsxwriter): `write` fills the
-// temporary file it is given; it is renamed to `path` when `write` returns,
-// removed when `write` throws. Throws ReportError naming `path` when the
-// folder cannot take the file or the rename fails.
+// For writers that need a file name (libxlsxwriter): `write` fills a
+// temporary file it is given, which then goes to `path` as WriteFileSafely
+// does; the temporary file is removed in every case. Throws ReportError
+// naming `path` when the target cannot be written.
 void WriteThroughTempFile(const QString& path, const std::function<void(const QString& tempPath)>& write);
 
 // "无法写入文件：PATH（reason）"
