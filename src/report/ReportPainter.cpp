@@ -1,5 +1,6 @@
 #include "report/ReportPainter.h"
 
+#include <QDir>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
@@ -384,7 +385,9 @@ void Paint(Layout& L, const SavedTest& t, const ReportOptions& options) {
   L.Space(2);
   if (t.IgnoreRefusals)
     L.Paragraph(QStringLiteral("本次试验设定为“忽略拒动作”：试验中不判定拒动作，上表仅列出记录中的标记。"));
-  if (st.FirstRefusalCount < 0)
+  if (st.Actions == 0)
+    L.Paragraph(QStringLiteral("明细文件中没有动作记录：%1").arg(QDir::toNativeSeparators(t.DetailPath)), kRefusedClose);
+  else if (st.FirstRefusalCount < 0)
     L.Paragraph(QStringLiteral("试验中未记录拒动作。"));
   else
     L.Paragraph(QStringLiteral("首次拒动作：第 %1 次（动作序号 %2）；有拒动作的动作共 %3 次。")
