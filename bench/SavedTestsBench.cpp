@@ -44,6 +44,7 @@ class QuietNotifier : public INotifier {
   void Notice(const QString&, NoticeIcon) override {}
   void Error(const QString&) override {}
   bool Confirm(const QString&) override { return false; }
+  UnsavedChoice AskUnsaved(const QString&) override { return UnsavedChoice::Cancel; }
 };
 
 // A program folder with the installation's two databases.

@@ -7,6 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev qt6-translations-l10n
   libsqlite3-dev
+  libxlsxwriter-dev poppler-utils unzip
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei
   xvfb xauth

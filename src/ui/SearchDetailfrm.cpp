@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimeEdit>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -12,6 +13,7 @@
 #include "storage/SQLiteException.h"
 #include "ui/ActionGridModel.h"
 #include "ui/DesignFont.h"
+#include "ui/ReportActions.h"
 
 namespace rig {
 
@@ -67,6 +69,11 @@ TfrmSearchDetail::TfrmSearchDetail(const QString& exeDir, INotifier& notifier, Q
   time_->setObjectName(QStringLiteral("DateTimePicker3"));
   time_->setDisplayFormat(QStringLiteral("HH:mm:ss"));
   time_->setGeometry(270, 218, 112, 21);
+
+  auto* reportButton = new QPushButton(QStringLiteral("导出报告…"), header_);
+  reportButton->setObjectName(QStringLiteral("ReportButton"));
+  reportButton->setGeometry(809, 216, 150, 25);
+  reportButton->setMenu(MakeTestReportMenu(this, exeDir_, [this] { return autoId_; }, notifier_));
 
   auto* strip = new QWidget(this);
   strip->setFixedHeight(33);

@@ -16,6 +16,7 @@
 #include "storage/SQLiteException.h"
 #include "storage/TestSearch.h"
 #include "ui/DesignFont.h"
+#include "ui/ReportActions.h"
 #include "ui/SearchDetailfrm.h"
 #include "ui/SearchListModel.h"
 
@@ -85,6 +86,9 @@ TfrmSearchResult::TfrmSearchResult(const QString& exeDir, INotifier& notifier, Q
     connect(button, &QPushButton::clicked, this, b.handler);
     av->addWidget(button);
   }
+  auto* exportButton = new QPushButton(QStringLiteral("导出…"), actions);
+  exportButton->setObjectName(QStringLiteral("ExportButton"));
+  av->insertWidget(av->count() - 1, exportButton);  // above 退出
   auto* lv = new QVBoxLayout(left);
   lv->setContentsMargins(0, 0, 0, 0);
   lv->addWidget(conditions);
@@ -118,6 +122,7 @@ TfrmSearchResult::TfrmSearchResult(const QString& exeDir, INotifier& notifier, Q
   list_->setColumnWidth(kPathColumn, 1);
   // A double click anywhere in the list, on a line or below the last one.
   list_->viewport()->installEventFilter(this);
+  exportButton->setMenu(MakeSearchExportMenu(this, list_, exeDir_, notifier_));
   auto* rv = new QVBoxLayout(right);
   rv->setContentsMargins(0, 0, 0, 0);
   rv->addWidget(title);

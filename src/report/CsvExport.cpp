@@ -1,0 +1,92 @@
+#include "report/CsvExport.h"
+
+#include <QDir>
+
+#include "report/SafeWrite.h"
+
+namespace rig {
+
+QStringList ActionColumns() {
+  return {QStringLiteral("动作序号"), QStringLiteral("动作次数"), QStringLiteral("A1"),     QStringLiteral("B1"),
+          QStringLiteral("C1"),       QStringLiteral("A1标记"),   QStringLiteral("B1标记"), QStringLiteral("C1标记")};
+}
+
+QStringList SearchColumns() {
+  return {QStringLiteral("出厂编号"), QStringLiteral("开关型号"), QStringLiteral("开始时间"),
+          QStringLiteral("终止时间"), QStringLiteral("测试类型"), QStringLiteral("磨合次数"),
+          QStringLiteral("设定次数"), QStringLiteral("工位"),     QStringLiteral("操作员"),
+          QStringLiteral("编号")};
+}
+
+QStringList SearchRowCells(const SearchRow& r) {
+  return {r.OutIndex, r.OpenType, r.StartTestTime, r.EndTestTime, r.ModeText,
+          r.DoneCount, r.SetCount, r.WorkArea, r.WorkName, r.AutoID};
+}
+
+QByteArray CsvField(const QString& text) {
+  QString t = text;
+  // "=1+2" typed as a factory number stays a text, not a formula.
+  if (!t.isEmpty() && QStringLiteral("=+-@").contains(t[0]) && !(t.size() > 1 && t[0] == QLatin1Char('-') && t[1].isDigit()))
+    t.prepend(QLatin1Char('\''));
+  const bool quote = t.contains(QLatin1Char(',')) || t.contains(QLatin1Char('"')) || t.contains(QLatin1Char('\n')) ||
+                     t.contains(QLatin1Char('\r'));
+  if (!quote) return t.toUtf8();
+  t.replace(QLatin1String("\""), QLatin1String("\"\""));
+  return '"' + t.toUtf8() + '"';
+}
+
+namespace {
+
+const QByteArray kBom("\xEF\xBB\xBF");
+
+void AppendLine(QByteArray& out, const QStringList& cells) {
+  for (int i = 0; i < cells.size(); ++i) {
+    if (i) out += ',';
+    out += CsvField(cells[i]);
+  }
+  out += "\r\n";
+}
+
+}  // namespace
+
+void RequireActions(const SavedTest& test) {
+  if (test.Actions.empty())
+    throw ReportError{QStringLiteral("试验没有动作记录：%1").arg(QDir::toNativeSeparators(test.DetailPath))};
+}
+
+QByteArray ActionsCsv(const SavedTest& test, const ReportProgress& progress) {
+  QByteArray out = kBom;
+  out.reserve(static_cast<qsizetype>(test.Actions.size()) * 36 + 64);
+  AppendLine(out, ActionColumns());
+  const QByteArray closed = QStringLiteral("合").toUtf8(), open = QStringLiteral("分").toUtf8();
+  QByteArray marks[4];
+  for (Refusal r : {Refusal::None, Refusal::Close, Refusal::Open, Refusal::Other})
+    marks[static_cast<int>(r)] = RefusalText(r).toUtf8();
+  size_t done = 0;
+  for (const SavedAction& a : test.Actions) {
+    out += QByteArray::number(a.ActionNo);
+    out += ',';
+    out += QByteArray::number(a.Count);
+    for (bool c : a.Closed) out += ',' + (c ? closed : open);
+    for (Refusal m : a.Marks) out += ',' + marks[static_cast<int>(m)];
+    out += "\r\n";
+    if (++done % 16384 == 0) Advance(progress, double(done) / double(test.Actions.size()));
+  }
+  return out;
+}
+
+QByteArray SearchCsv(const std::vector<SearchRow>& rows) {
+  QByteArray out = kBom;
+  AppendLine(out, SearchColumns());
+  for (const SearchRow& r : rows) AppendLine(out, SearchRowCells(r));
+  return out;
+}
+
+void WriteActionsCsv(const SavedTest& test, const QString& path, const ReportProgress& progress) {
+  RequireActions(test);
+  WriteFileSafely(path, ActionsCsv(test, progress));
+}
+
+void WriteSearchCsv(const std::vector<SearchRow>& rows, const QString& path) { WriteFileSafely(path, SearchCsv(rows)); }
+
+}  // namespace rig

@@ -1,0 +1,465 @@
+#include "report/ReportPainter.h"
+
+#include <QDir>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "report/RefusalStats.h"
+#include "report/ReportTexts.h"
+#include "storage/ModeTexts.h"
+
+namespace rig {
+
+QString ReportFontFamily() {
+  static const QString family = [] {
+    const QString wanted = QStringLiteral("WenQuanYi Micro Hei");
+    if (!QFontDatabase::families().contains(wanted)) {
+      const int id = QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"));
+      if (id >= 0 && !QFontDatabase::applicationFontFamilies(id).isEmpty())
+        return QFontDatabase::applicationFontFamilies(id).first();
+    }
+    return wanted;
+  }();
+  return family;
+}
+
+namespace {
+
+const QColor kInk(0x20, 0x20, 0x20);
+const QColor kGrid(0x80, 0x80, 0x80);
+const QColor kShade(0xEE, 0xF1, 0xF6);
+const QColor kRefusedClose(0xC0, 0x39, 0x2B);
+const QColor kRefusedOpen(0x2E, 0x6D, 0xB4);
+const QColor kRefusedOther(0x80, 0x80, 0x80);
+
+constexpr double kRow = 6.5;       // mm, a table row
+constexpr double kListRow = 5.5;   // mm, a row of the refused-action list
+constexpr double kHeaderBand = 12; // mm at the top of every page
+constexpr double kFooterBand = 9;  // mm at the bottom
+
+QString Num(qint64 v) { return QString::number(v); }
+QString CountOrDash(int v) { return v < 0 ? QStringLiteral("-") : Num(v); }
+
+// Lays the report out page by page; with no painter it only counts pages.
+class Layout {
+ public:
+  Layout(QPagedPaintDevice& device, QPainter* painter, const SavedTest& test, const ReportOptions& options, int pages)
+      : dev_(device), p_(painter), test_(test), options_(options), pages_(pages) {
+    k_ = device.logicalDpiY() / 25.4;
+    widthMm_ = device.width() / k_;
+    heightMm_ = device.height() / k_;
+    base_ = QFont(ReportFontFamily());
+    base_.setPointSizeF(9.5);
+    PageHeader();
+  }
+
+  int Finish() {
+    PageFooter();
+    return page_;
+  }
+
+  double Width() const { return widthMm_; }
+
+  void Ensure(double h) {
+    if (y_ + h > heightMm_ - kFooterBand) NewPage();
+  }
+
+  void Space(double h) { y_ += h; }
+
+  void Title(const QString& title, const QString& subtitle) {
+    TextAt(QRectF(0, y_, widthMm_, 11), title, Qt::AlignCenter, Font(18, true));
+    y_ += 12;
+    TextAt(QRectF(0, y_, widthMm_, 6), subtitle, Qt::AlignCenter, Font(9.5), QColor(0x50, 0x50, 0x50));
+    y_ += 10;
+  }
+
+  void Section(const QString& title) {
+    Ensure(10 + 3 * kRow);
+    TextAt(QRectF(0, y_, widthMm_, 7), title, Qt::AlignLeft | Qt::AlignVCenter, Font(11, true));
+    Line(0, y_ + 7.5, widthMm_, y_ + 7.5, kInk, 0.35);
+    y_ += 10;
+  }
+
+  void Paragraph(const QString& text, const QColor& colour = kInk) {
+    Ensure(kRow);
+    TextAt(QRectF(0, y_, widthMm_, kRow), text, Qt::AlignLeft | Qt::AlignVCenter, Font(9.5), colour);
+    y_ += kRow;
+  }
+
+  struct Cell {
+    QString Text;
+    bool Label = false;  // shaded caption cell
+    int Span = 1;
+    QColor Colour = kInk;
+    bool Bold = false;
+    Qt::Alignment Align = Qt::AlignLeft;
+  };
+
+  // One row of cells over `widths` (mm, summing to the page width).
+  void Row(const std::vector<double>& widths, const std::vector<Cell>& cells, double h = kRow) {
+    double x = 0;
+    size_t w = 0;
+    for (const Cell& c : cells) {
+      double cw = 0;
+      for (int s = 0; s < c.Span && w < widths.size(); ++s) cw += widths[w++];
+      const QRectF r(x, y_, cw, h);
+      if (p_) {
+        if (c.Label) p_->fillRect(Px(r), kShade);
+        p_->setPen(QPen(kGrid, Mm(0.2)));
+        p_->drawRect(Px(r));
+      }
+      TextAt(r.adjusted(1.5, 0, -1.5, 0), c.Text, c.Align | Qt::AlignVCenter, Font(9.5, c.Bold || c.Label), c.Colour);
+      x += cw;
+    }
+    y_ += h;
+  }
+
+  // A table whose header row is repeated on every page it runs onto.
+  template <typename RowFn>
+  void Table(const std::vector<double>& widths, const QStringList& header, int rows, double h, RowFn row) {
+    std::vector<Cell> head;
+    for (const QString& c : header) head.push_back({c, true, 1, kInk, true, Qt::AlignCenter});
+    Ensure(h * 3);
+    Row(widths, head, h);
+    for (int i = 0; i < rows; ++i) {
+      if (y_ + h > heightMm_ - kFooterBand) {
+        NewPage();
+        Row(widths, head, h);
+      }
+      Row(widths, row(i), h);
+    }
+  }
+
+  void Chart(const RefusalStats& stats, int setCount);
+  void Signatures();
+
+ private:
+  double Mm(double v) const { return v * k_; }
+  QRectF Px(const QRectF& mm) const { return QRectF(mm.x() * k_, mm.y() * k_, mm.width() * k_, mm.height() * k_); }
+
+  QFont Font(double points, bool bold = false) const {
+    QFont f = base_;
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+  }
+
+  void TextAt(const QRectF& mm, const QString& text, Qt::Alignment align, const QFont& font,
+              const QColor& colour = kInk) {
+    if (!p_ || text.isEmpty()) return;
+    p_->setFont(font);
+    p_->setPen(colour);
+    const QRectF r = Px(mm);
+    const QString shown = QFontMetricsF(font, &dev_).elidedText(text, Qt::ElideRight, r.width());
+    p_->drawText(r, int(align), shown);
+  }
+
+  void Line(double x1, double y1, double x2, double y2, const QColor& colour, double widthMm,
+            Qt::PenStyle style = Qt::SolidLine) {
+    if (!p_) return;
+    p_->setPen(QPen(colour, Mm(widthMm), style));
+    p_->drawLine(QPointF(Mm(x1), Mm(y1)), QPointF(Mm(x2), Mm(y2)));
+  }
+
+  void NewPage() {
+    PageFooter();
+    if (p_) dev_.newPage();
+    ++page_;
+    PageHeader();
+  }
+
+  void PageHeader() {
+    QString left = QStringLiteral("HX4417 高压开关机械寿命试验台");
+    if (!StationText(test_.Station).isEmpty()) left += QStringLiteral(" · ") + StationText(test_.Station);
+    const QString right = QStringLiteral("出厂编号 %1 · 试验编号 %2").arg(test_.OutIndex).arg(test_.AutoId);
+    TextAt(QRectF(0, 0, widthMm_ / 2, 6), left, Qt::AlignLeft | Qt::AlignVCenter, Font(8), QColor(0x50, 0x50, 0x50));
+    TextAt(QRectF(widthMm_ / 2, 0, widthMm_ / 2, 6), right, Qt::AlignRight | Qt::AlignVCenter, Font(8),
+           QColor(0x50, 0x50, 0x50));
+    Line(0, 7, widthMm_, 7, kGrid, 0.25);
+    y_ = kHeaderBand;
+  }
+
+  void PageFooter() {
+    const double top = heightMm_ - 6;
+    Line(0, top - 1, widthMm_, top - 1, kGrid, 0.25);
+    const QFont f = Font(8);
+    TextAt(QRectF(0, top, widthMm_ / 3, 6), QStringLiteral("生成时间 ") + options_.Made.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+           Qt::AlignLeft | Qt::AlignVCenter, f, QColor(0x50, 0x50, 0x50));
+    TextAt(QRectF(widthMm_ / 3, top, widthMm_ / 3, 6), QStringLiteral("第 %1 页 / 共 %2 页").arg(page_).arg(pages_),
+           Qt::AlignCenter, f, QColor(0x50, 0x50, 0x50));
+  }
+
+  QPagedPaintDevice& dev_;
+  QPainter* p_;
+  const SavedTest& test_;
+  const ReportOptions& options_;
+  int pages_;
+  int page_ = 1;
+  double k_ = 1, widthMm_ = 0, heightMm_ = 0, y_ = 0;
+  QFont base_;
+};
+
+// A round step for an axis: 1, 2 or 5 times a power of ten, at least 1.
+double NiceStep(double range, int ticks) {
+  const double raw = std::max(1.0, range / ticks);
+  const double p = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0, 10.0}) {
+    if (m * p >= raw) return m * p;
+  }
+  return 10 * p;
+}
+
+void Layout::Chart(const RefusalStats& stats, int setCount) {
+  const double h = 62;
+  Ensure(h);
+  const QRectF plot(14, y_ + 8, widthMm_ - 18, h - 22);  // mm
+  const int axisMax = std::max({stats.MaxCount, setCount, 1});
+  // Bars of whole blocks; at most 50 bars however long the test.
+  const int blocksPerBar = std::max(1, int(std::ceil(double(stats.Blocks.size()) / 50.0)));
+  const int bars = int((stats.Blocks.size() + blocksPerBar - 1) / blocksPerBar);
+  std::vector<std::array<int, 3>> bar(static_cast<size_t>(bars), {0, 0, 0});
+  for (size_t b = 0; b < stats.Blocks.size(); ++b) {
+    auto& v = bar[b / blocksPerBar];
+    v[0] += stats.Blocks[b].RefusedClosings;
+    v[1] += stats.Blocks[b].RefusedOpenings;
+  }
+  int peak = 0;
+  for (const auto& v : bar) peak = std::max(peak, v[0] + v[1]);
+  const double yStep = NiceStep(std::max(peak, 1), 4);
+  const double yMax = std::max(yStep, std::ceil(std::max(peak, 1) / yStep) * yStep);
+  const double xMax = axisMax;  // a bar running past the end is cut at the axis
+
+  auto X = [&](double count) { return plot.left() + plot.width() * std::clamp(count / xMax, 0.0, 1.0); };
+  auto Y = [&](double v) { return plot.bottom() - plot.height() * v / yMax; };
+
+  TextAt(QRectF(0, y_, 60, 6), QStringLiteral("拒动作数"), Qt::AlignLeft | Qt::AlignVCenter, Font(8));
+  // Legend.
+  const struct {
+    QColor c;
+    const char16_t* t;
+  } legend[] = {{kRefusedClose, u"拒合"}, {kRefusedOpen, u"拒分"}};
+  double lx = widthMm_ - 44;
+  for (const auto& l : legend) {
+    if (p_) p_->fillRect(Px(QRectF(lx, y_ + 1.5, 4, 3)), l.c);
+    TextAt(QRectF(lx + 5, y_, 14, 6), QString::fromUtf16(l.t), Qt::AlignLeft | Qt::AlignVCenter, Font(8));
+    lx += 20;
+  }
+  // Grid and y labels.
+  for (double v = 0; v <= yMax + 1e-9; v += yStep) {
+    Line(plot.left(), Y(v), plot.right(), Y(v), QColor(0xD0, 0xD0, 0xD0), 0.15);
+    TextAt(QRectF(0, Y(v) - 2.5, plot.left() - 1.5, 5), Num(qint64(v)), Qt::AlignRight | Qt::AlignVCenter, Font(7.5));
+  }
+  // Bars, stacked: refused closings below, refused openings above.
+  for (int i = 0; i < bars; ++i) {
+    const double from = double(i) * blocksPerBar * kBlockSize, to = from + double(blocksPerBar) * kBlockSize;
+    const double x0 = X(from), x1 = X(to);
+    const double gap = std::min(0.6, (x1 - x0) * 0.15);
+    double base = 0;
+    for (int kind = 0; kind < 2; ++kind) {
+      const int n = bar[i][kind];
+      if (n == 0 || !p_) {
+        base += n;
+        continue;
+      }
+      p_->fillRect(Px(QRectF(QPointF(x0 + gap, Y(base + n)), QPointF(x1 - gap, Y(base)))),
+                   kind == 0 ? kRefusedClose : kRefusedOpen);
+      base += n;
+    }
+  }
+  // Axes and x labels.
+  Line(plot.left(), plot.top(), plot.left(), plot.bottom(), kInk, 0.3);
+  Line(plot.left(), plot.bottom(), plot.right(), plot.bottom(), kInk, 0.3);
+  const double xStep = NiceStep(xMax, 8);
+  for (double v = 0; v <= xMax + 1e-9; v += xStep) {
+    Line(X(v), plot.bottom(), X(v), plot.bottom() + 1.2, kInk, 0.3);
+    TextAt(QRectF(X(v) - 10, plot.bottom() + 1.5, 20, 4.5), Num(qint64(v)), Qt::AlignCenter, Font(7.5));
+  }
+  // Each refused action as a tick under the axis, where it happened.
+  for (const SavedAction* a : stats.Refused) {
+    bool close = false, open = false;
+    for (Refusal m : a->Marks) {
+      close |= m == Refusal::Close;
+      open |= m == Refusal::Open;
+    }
+    Line(X(a->Count), plot.bottom() + 6.5, X(a->Count), plot.bottom() + 9,
+         close ? kRefusedClose : open ? kRefusedOpen : kRefusedOther, 0.25);
+  }
+  if (setCount > 0 && setCount < xMax) {
+    Line(X(setCount), plot.top(), X(setCount), plot.bottom(), kInk, 0.25, Qt::DashLine);
+    TextAt(QRectF(X(setCount) - 25, plot.top() - 5, 24, 4.5), QStringLiteral("设定次数"), Qt::AlignRight | Qt::AlignVCenter,
+           Font(7.5));
+  }
+  TextAt(QRectF(plot.left(), plot.bottom() + 9.5, plot.width(), 4.5),
+         QStringLiteral("动作次数（每柱 %1 次；轴下短线为每一次拒动作）").arg(blocksPerBar * kBlockSize), Qt::AlignCenter,
+         Font(7.5));
+  if (stats.RefusedActions == 0)
+    TextAt(plot, QStringLiteral("无拒动作"), Qt::AlignCenter, Font(11, true), QColor(0x60, 0x60, 0x60));
+  y_ += h;
+}
+
+void Layout::Signatures() {
+  constexpr double kBox = 22;  // room to sign
+  Ensure(4 + 10 + kRow + kBox);
+  Space(4);
+  TextAt(QRectF(0, y_, widthMm_, 7), QStringLiteral("签字"), Qt::AlignLeft | Qt::AlignVCenter, Font(11, true));
+  Line(0, y_ + 7.5, widthMm_, y_ + 7.5, kInk, 0.35);
+  y_ += 10;
+  const double w = widthMm_ / 3;
+  const std::vector<double> widths = {w, w, w};
+  Row(widths, {{QStringLiteral("试验员"), true, 1, kInk, true, Qt::AlignCenter},
+               {QStringLiteral("审核员"), true, 1, kInk, true, Qt::AlignCenter},
+               {QStringLiteral("批准"), true, 1, kInk, true, Qt::AlignCenter}});
+  const double boxTop = y_;
+  for (int i = 0; i < 3; ++i) {
+    if (p_) {
+      p_->setPen(QPen(kGrid, Mm(0.2)));
+      p_->drawRect(Px(QRectF(i * w, boxTop, w, kBox)));
+    }
+    TextAt(QRectF(i * w + 3, boxTop + 2, w - 6, 6), QStringLiteral("签字："), Qt::AlignLeft | Qt::AlignVCenter, Font(9.5));
+    TextAt(QRectF(i * w + 3, boxTop + kBox - 8, w - 6, 6), QStringLiteral("日期：       年     月     日"),
+           Qt::AlignLeft | Qt::AlignVCenter, Font(9.5));
+  }
+  y_ = boxTop + kBox;
+}
+
+QString BreakCell(const SavedAction& a, int b) {
+  if (a.Marks[b] != Refusal::None) return RefusalText(a.Marks[b]);
+  return a.Closed[b] ? QStringLiteral("合") : QStringLiteral("分");
+}
+
+void Paint(Layout& L, const SavedTest& t, const ReportOptions& options) {
+  const RefusalStats st = ComputeRefusalStats(t.Actions);
+  const int set = SetCount(t.Mode, t.Params);
+  const double W = L.Width();
+  using Cell = Layout::Cell;
+
+  const QDateTime start = StoredDateTime(t.StartText);
+  L.Title(IsLifeMode(t.Mode) ? QStringLiteral("高压开关机械寿命试验报告") : QStringLiteral("高压开关机械操作试验报告"),
+          QStringLiteral("报告编号：%1-%2").arg(t.OutIndex, start.isValid() ? start.toString(QStringLiteral("yyyyMMddHHmmss"))
+                                                                       : QString::number(t.AutoId)));
+
+  L.Section(QStringLiteral("一、试品与试验"));
+  const std::vector<double> four = {W * 0.16, W * 0.34, W * 0.16, W * 0.34};
+  auto pair = [](const QString& k1, const QString& v1, const QString& k2, const QString& v2) {
+    return std::vector<Cell>{{k1, true}, {v1}, {k2, true}, {v2}};
+  };
+  L.Row(four, pair(QStringLiteral("开关型号"), t.OpenType, QStringLiteral("出厂编号"), t.OutIndex));
+  L.Row(four, pair(QStringLiteral("工位"), t.WorkArea, QStringLiteral("试验工位"), StationText(t.Station)));
+  L.Row(four, pair(QStringLiteral("操作员"), t.WorkName, QStringLiteral("动作类型"), RefusalOptionText(t.IgnoreRefusals)));
+  L.Row(four, {{QStringLiteral("测试类型"), true}, {SavedModeText(t.Mode), false, 3}});
+  L.Row(four, {{QStringLiteral("试验参数"), true}, {ParametersText(t.Mode, t.Params), false, 3}});
+  L.Row(four, pair(QStringLiteral("设定次数"), CountOrDash(set), QStringLiteral("完成次数"), Num(t.CountDone)));
+  L.Row(four, pair(QStringLiteral("开始时间"), t.StartText, QStringLiteral("结束时间"), t.EndText));
+  L.Row(four, pair(QStringLiteral("试验时长"), DurationText(t.StartText, t.EndText), QStringLiteral("动作记录"),
+                   QStringLiteral("%1 条").arg(st.Actions)));
+  L.Space(5);
+
+  L.Section(QStringLiteral("二、拒动作统计"));
+  const std::vector<double> five = {W * 0.16, W * 0.17, W * 0.17, W * 0.17, W * 0.33};
+  L.Table(five, {QStringLiteral("断口"), QStringLiteral("拒合"), QStringLiteral("拒分"), QStringLiteral("合计"),
+                 QStringLiteral("首次拒动作时次数")},
+          4, kRow, [&](int i) {
+            const Qt::Alignment c = Qt::AlignCenter;
+            if (i == 3) {
+              int closings = 0, openings = 0;
+              for (const BreakRefusals& b : st.Breaks) closings += b.Closings, openings += b.Openings;
+              return std::vector<Cell>{{QStringLiteral("合计"), true, 1, kInk, true, c},
+                                       {Num(closings), false, 1, kInk, true, c},
+                                       {Num(openings), false, 1, kInk, true, c},
+                                       {Num(closings + openings), false, 1, kInk, true, c},
+                                       {CountOrDash(st.FirstRefusalCount), false, 1, kInk, true, c}};
+            }
+            const BreakRefusals& b = st.Breaks[i];
+            auto ink = [](int n) { return n > 0 ? kRefusedClose : kInk; };
+            return std::vector<Cell>{{QStringLiteral("ABC").mid(i, 1) + QStringLiteral("1"), true, 1, kInk, true, c},
+                                     {Num(b.Closings), false, 1, ink(b.Closings), false, c},
+                                     {Num(b.Openings), false, 1, ink(b.Openings), false, c},
+                                     {Num(b.Closings + b.Openings + b.Others), false, 1, ink(b.Closings + b.Openings + b.Others), false, c},
+                                     {CountOrDash(b.FirstCount), false, 1, ink(b.FirstCount + 1), false, c}};
+          });
+  L.Space(2);
+  if (t.IgnoreRefusals)
+    L.Paragraph(QStringLiteral("本次试验设定为“忽略拒动作”：试验中不判定拒动作，上表仅列出记录中的标记。"));
+  if (st.Actions == 0)
+    L.Paragraph(QStringLiteral("明细文件中没有动作记录：%1").arg(QDir::toNativeSeparators(t.DetailPath)), kRefusedClose);
+  else if (st.FirstRefusalCount < 0)
+    L.Paragraph(QStringLiteral("试验中未记录拒动作。"));
+  else
+    L.Paragraph(QStringLiteral("首次拒动作：第 %1 次（动作序号 %2）；有拒动作的动作共 %3 次。")
+                    .arg(st.FirstRefusalCount)
+                    .arg(st.FirstRefusalAction)
+                    .arg(st.RefusedActions),
+                kRefusedClose);
+  L.Space(4);
+
+  L.Section(QStringLiteral("三、拒动作沿动作次数的分布"));
+  L.Chart(st, set);
+  L.Space(4);
+
+  L.Section(QStringLiteral("四、分段统计（每 %1 次）").arg(kBlockSize));
+  const std::vector<double> six = {W * 0.10, W * 0.26, W * 0.16, W * 0.16, W * 0.16, W * 0.16};
+  int cumulative = 0;
+  L.Table(six, {QStringLiteral("段"), QStringLiteral("次数范围"), QStringLiteral("动作数"), QStringLiteral("拒合"),
+                QStringLiteral("拒分"), QStringLiteral("累计拒动作")},
+          int(st.Blocks.size()), kRow, [&](int i) {
+            const CountBlock& b = st.Blocks[i];
+            cumulative += b.RefusedActions;
+            const Qt::Alignment c = Qt::AlignCenter;
+            auto ink = [](int n) { return n > 0 ? kRefusedClose : kInk; };
+            return std::vector<Cell>{{Num(i + 1), false, 1, kInk, false, c},
+                                     {QStringLiteral("%1 – %2").arg(b.FirstCount).arg(b.LastCount), false, 1, kInk, false, c},
+                                     {Num(b.Actions), false, 1, kInk, false, c},
+                                     {Num(b.RefusedClosings), false, 1, ink(b.RefusedClosings), false, c},
+                                     {Num(b.RefusedOpenings), false, 1, ink(b.RefusedOpenings), false, c},
+                                     {Num(cumulative), false, 1, kInk, false, c}};
+          });
+  L.Space(5);
+
+  L.Section(QStringLiteral("五、拒动作明细"));
+  const int listed = std::min<int>(int(st.Refused.size()), options.MaxListedRefusals);
+  if (listed == 0) {
+    L.Paragraph(QStringLiteral("无。"));
+  } else {
+    const std::vector<double> cols = {W * 0.10, W * 0.18, W * 0.18, W * 0.18, W * 0.18, W * 0.18};
+    L.Table(cols, {QStringLiteral("序号"), QStringLiteral("动作次数"), QStringLiteral("动作序号"), QStringLiteral("A1"),
+                   QStringLiteral("B1"), QStringLiteral("C1")},
+            listed, kListRow, [&](int i) {
+              const SavedAction& a = *st.Refused[i];
+              const Qt::Alignment c = Qt::AlignCenter;
+              std::vector<Cell> row = {{Num(i + 1), false, 1, kInk, false, c},
+                                       {Num(a.Count), false, 1, kInk, false, c},
+                                       {Num(a.ActionNo), false, 1, kInk, false, c}};
+              for (int b = 0; b < 3; ++b) {
+                const bool marked = a.Marks[b] != Refusal::None;
+                row.push_back({BreakCell(a, b), false, 1, marked ? kRefusedClose : QColor(0x70, 0x70, 0x70), marked, c});
+              }
+              return row;
+            });
+    if (int(st.Refused.size()) > listed)
+      L.Paragraph(QStringLiteral("另有 %1 次拒动作未在此列出，完整记录见动作记录导出文件。").arg(int(st.Refused.size()) - listed));
+  }
+  L.Signatures();
+}
+
+}  // namespace
+
+int PaintReport(QPagedPaintDevice& device, const SavedTest& test, const ReportOptions& options) {
+  // First pass only counts the pages, so every footer can say "of N".
+  Layout dry(device, nullptr, test, options, 0);
+  Paint(dry, test, options);
+  const int pages = dry.Finish();
+  QPainter painter(&device);
+  painter.setRenderHint(QPainter::Antialiasing);
+  Layout layout(device, &painter, test, options, pages);
+  Paint(layout, test, options);
+  layout.Finish();
+  painter.end();
+  return pages;
+}
+
+}  // namespace rig

@@ -1,0 +1,45 @@
+#pragma once
+// One saved test as reports and exports need it: its TestInfo row and every
+// action of its detail file, read in the order they were written.
+#include <QString>
+#include <array>
+#include <vector>
+
+#include "report/ReportError.h"
+
+namespace rig {
+
+enum class Refusal : unsigned char { None, Close, Open, Other };  // "", "拒合", "拒分", anything else
+
+struct SavedAction {
+  int Count = 0;     // DealTimes
+  int ActionNo = 0;  // CZDealTimes
+  std::array<bool, 3> Closed{};          // A1, B1, C1 after the action
+  std::array<Refusal, 3> Marks{};        // A1, B1, C1 refusal mark
+  bool Refused() const { return Marks[0] != Refusal::None || Marks[1] != Refusal::None || Marks[2] != Refusal::None; }
+};
+
+struct SavedTest {
+  qint64 AutoId = 0;
+  QString OpenType, OutIndex, WorkArea, WorkName;
+  QString StartText, EndText;  // "yyyy-MM-dd hh:mm:ss" as stored
+  int Station = 0;             // iWorkIndex
+  int Mode = 0;                // iDealType
+  std::array<int, 5> Params{};  // Param1..Param5
+  int CountDone = 0;            // iDealTimes
+  bool IgnoreRefusals = false;  // iCancelDeal = 1
+  QString DetailPath;           // the detail file read
+  std::vector<SavedAction> Actions;
+};
+
+// The refusal mark of a stored text, and its text.
+Refusal RefusalOfText(const QString& mark);
+QString RefusalText(Refusal r);
+
+// Reads the test with `autoId` from exeDir + "SaveData.db" and its detail
+// file. Throws ReportError naming the file for a missing database, an unknown
+// id, a missing or damaged detail file; ReportCancelled when `progress` says
+// so. Never creates or changes a file.
+SavedTest LoadSavedTest(const QString& exeDir, const QString& autoId, const ReportProgress& progress = {});
+
+}  // namespace rig

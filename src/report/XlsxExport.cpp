@@ -1,0 +1,202 @@
+#include "report/XlsxExport.h"
+
+#include <xlsxwriter.h>
+
+#include <QDir>
+
+#include "report/CsvExport.h"
+#include "report/RefusalStats.h"
+#include "report/ReportTexts.h"
+#include "report/SafeWrite.h"
+#include "storage/ModeTexts.h"
+
+namespace rig {
+namespace {
+
+// One workbook being written; closed (and so written out) exactly once.
+class Workbook {
+ public:
+  Workbook(const QString& path, const QString& target) : target_(target) {
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;  // rows go to disk as written: 128,000 actions stay small
+    book_ = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+    if (!book_) throw ReportError{CannotWrite(target, QStringLiteral("无法创建工作簿"))};
+  }
+  ~Workbook() {
+    if (book_) workbook_close(book_);  // only on the way out after a fault; the file is thrown away
+  }
+  lxw_workbook* operator->() const { return book_; }
+  lxw_workbook* get() const { return book_; }
+  lxw_worksheet* Sheet(const char* name) { return workbook_add_worksheet(book_, name); }
+  lxw_format* Format() { return workbook_add_format(book_); }
+  void Close() {
+    const lxw_error e = workbook_close(book_);
+    book_ = nullptr;
+    if (e != LXW_NO_ERROR) throw ReportError{CannotWrite(target_, QString::fromUtf8(lxw_strerror(e)))};
+  }
+
+ private:
+  QString target_;
+  lxw_workbook* book_ = nullptr;
+};
+
+void Text(lxw_worksheet* s, int row, int col, const QString& text, lxw_format* f = nullptr) {
+  if (text.isEmpty() && !f) return;
+  worksheet_write_string(s, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), text.toUtf8().constData(), f);
+}
+
+void Number(lxw_worksheet* s, int row, int col, double v, lxw_format* f = nullptr) {
+  worksheet_write_number(s, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), v, f);
+}
+
+void HeaderRow(lxw_worksheet* s, int row, const QStringList& captions, lxw_format* f) {
+  for (int c = 0; c < captions.size(); ++c) Text(s, row, c, captions[c], f);
+}
+
+void WriteSummarySheet(Workbook& book, lxw_worksheet* s, const SavedTest& t, const RefusalStats& st) {
+  lxw_format* bold = book.Format();
+  format_set_bold(bold);
+  lxw_format* head = book.Format();
+  format_set_bold(head);
+  format_set_bg_color(head, 0xD9E1F2);
+  format_set_border(head, LXW_BORDER_THIN);
+  worksheet_set_column(s, 0, 0, 18, nullptr);
+  worksheet_set_column(s, 1, 4, 16, nullptr);
+  worksheet_set_column(s, 1, 1, 40, nullptr);
+
+  int r = 0;
+  Text(s, r++, 0, QStringLiteral("高压开关机械寿命试验汇总"), bold);
+  const int set = SetCount(t.Mode, t.Params);
+  const QString firstRefusal = st.FirstRefusalCount < 0 ? QStringLiteral("无") : QString::number(st.FirstRefusalCount);
+  const std::pair<QString, QString> texts[] = {
+      {QStringLiteral("开关型号"), t.OpenType},
+      {QStringLiteral("出厂编号"), t.OutIndex},
+      {QStringLiteral("工位"), t.WorkArea},
+      {QStringLiteral("试验工位"), StationText(t.Station)},
+      {QStringLiteral("操作员"), t.WorkName},
+      {QStringLiteral("测试类型"), SavedModeText(t.Mode)},
+      {QStringLiteral("试验参数"), ParametersText(t.Mode, t.Params)},
+      {QStringLiteral("开始时间"), t.StartText},
+      {QStringLiteral("结束时间"), t.EndText},
+      {QStringLiteral("试验时长"), DurationText(t.StartText, t.EndText)},
+      {QStringLiteral("动作类型"), RefusalOptionText(t.IgnoreRefusals)},
+  };
+  ++r;
+  for (const auto& [key, value] : texts) {
+    Text(s, r, 0, key, bold);
+    Text(s, r++, 1, value);
+  }
+  const std::pair<QString, double> numbers[] = {
+      {QStringLiteral("试验编号"), double(t.AutoId)},
+      {QStringLiteral("设定次数"), double(set)},
+      {QStringLiteral("完成次数"), double(t.CountDone)},
+      {QStringLiteral("动作记录条数"), double(st.Actions)},
+      {QStringLiteral("拒动作条数"), double(st.RefusedActions)},
+  };
+  for (const auto& [key, value] : numbers) {
+    Text(s, r, 0, key, bold);
+    if (value >= 0) Number(s, r, 1, value);
+    else Text(s, r, 1, QStringLiteral("-"));
+    ++r;
+  }
+  Text(s, r, 0, QStringLiteral("首次拒动作时次数"), bold);
+  if (st.FirstRefusalCount < 0) Text(s, r, 1, firstRefusal);
+  else Number(s, r, 1, st.FirstRefusalCount);
+  r += 2;
+
+  HeaderRow(s, r++, {QStringLiteral("断口"), QStringLiteral("拒合"), QStringLiteral("拒分"), QStringLiteral("首次拒动作时次数")}, head);
+  const char* names[3] = {"A1", "B1", "C1"};
+  for (int b = 0; b < 3; ++b) {
+    Text(s, r, 0, QString::fromLatin1(names[b]));
+    Number(s, r, 1, st.Breaks[b].Closings);
+    Number(s, r, 2, st.Breaks[b].Openings);
+    if (st.Breaks[b].FirstCount >= 0) Number(s, r, 3, st.Breaks[b].FirstCount);
+    else Text(s, r, 3, QStringLiteral("-"));
+    ++r;
+  }
+  ++r;
+  HeaderRow(s, r++, {QStringLiteral("次数段"), QStringLiteral("动作数"), QStringLiteral("拒合"), QStringLiteral("拒分")}, head);
+  for (const CountBlock& b : st.Blocks) {
+    Text(s, r, 0, QStringLiteral("%1–%2").arg(b.FirstCount).arg(b.LastCount));
+    Number(s, r, 1, b.Actions);
+    Number(s, r, 2, b.RefusedClosings);
+    Number(s, r, 3, b.RefusedOpenings);
+    ++r;
+  }
+}
+
+void WriteActionsSheet(Workbook& book, lxw_worksheet* s, const SavedTest& t, const ReportProgress& progress) {
+  lxw_format* head = book.Format();
+  format_set_bold(head);
+  format_set_bg_color(head, 0xD9E1F2);
+  format_set_border(head, LXW_BORDER_THIN);
+  lxw_format* refused = book.Format();  // the whole row of a refused action
+  format_set_bg_color(refused, 0xFFC7CE);
+  lxw_format* mark = book.Format();
+  format_set_bg_color(mark, 0xFFC7CE);
+  format_set_font_color(mark, 0x9C0006);
+  format_set_bold(mark);
+  worksheet_set_column(s, 0, 7, 10, nullptr);
+  worksheet_freeze_panes(s, 1, 0);
+  HeaderRow(s, 0, ActionColumns(), head);
+
+  const QByteArray closed = QStringLiteral("合").toUtf8(), open = QStringLiteral("分").toUtf8();
+  QByteArray marks[4];
+  for (Refusal r : {Refusal::None, Refusal::Close, Refusal::Open, Refusal::Other})
+    marks[static_cast<int>(r)] = RefusalText(r).toUtf8();
+  lxw_row_t row = 1;
+  for (const SavedAction& a : t.Actions) {
+    lxw_format* f = a.Refused() ? refused : nullptr;
+    worksheet_write_number(s, row, 0, a.ActionNo, f);
+    worksheet_write_number(s, row, 1, a.Count, f);
+    for (int b = 0; b < 3; ++b) worksheet_write_string(s, row, lxw_col_t(2 + b), (a.Closed[b] ? closed : open).constData(), f);
+    for (int b = 0; b < 3; ++b) {
+      if (a.Marks[b] != Refusal::None)
+        worksheet_write_string(s, row, lxw_col_t(5 + b), marks[static_cast<int>(a.Marks[b])].constData(), mark);
+      else if (f)
+        worksheet_write_blank(s, row, lxw_col_t(5 + b), f);
+    }
+    if (row % 16384 == 0) Advance(progress, 0.9 * double(row) / double(t.Actions.size()));
+    ++row;
+  }
+  worksheet_autofilter(s, 0, 0, row - 1, 7);
+}
+
+}  // namespace
+
+void WriteActionsXlsx(const SavedTest& test, const QString& path, const ReportProgress& progress) {
+  RequireActions(test);
+  const RefusalStats stats = ComputeRefusalStats(test.Actions);
+  WriteThroughTempFile(path, [&](const QString& temp) {
+    Workbook book(temp, path);
+    lxw_worksheet* summary = book.Sheet(kSummarySheet);
+    lxw_worksheet* actions = book.Sheet(kActionsSheet);
+    WriteSummarySheet(book, summary, test, stats);
+    WriteActionsSheet(book, actions, test, progress);
+    book.Close();
+  });
+}
+
+void WriteSearchXlsx(const std::vector<SearchRow>& rows, const QString& path) {
+  WriteThroughTempFile(path, [&](const QString& temp) {
+    Workbook book(temp, path);
+    lxw_worksheet* s = book.Sheet(kSearchSheet);
+    lxw_format* head = book.Format();
+    format_set_bold(head);
+    format_set_bg_color(head, 0xD9E1F2);
+    format_set_border(head, LXW_BORDER_THIN);
+    worksheet_set_column(s, 0, 9, 14, nullptr);
+    worksheet_set_column(s, 2, 4, 20, nullptr);
+    worksheet_freeze_panes(s, 1, 0);
+    HeaderRow(s, 0, SearchColumns(), head);
+    int r = 1;
+    for (const SearchRow& row : rows) {
+      const QStringList cells = SearchRowCells(row);
+      for (int c = 0; c < cells.size(); ++c) Text(s, r, c, cells[c]);
+      ++r;
+    }
+    book.Close();
+  });
+}
+
+}  // namespace rig
