@@ -18,10 +18,14 @@
 #include "testing/StationTestControl.h"
 #include "ui/HelpDocument.h"
 
+class QLabel;
 class QTimer;
 class QToolButton;
 
 namespace rig {
+namespace lab {
+class LabService;
+}
 
 class TStationPanel;
 
@@ -67,6 +71,7 @@ class TfrmHX4417 : public QMainWindow {
   static int Index(int station) { return station == 2 ? 1 : 0; }
 
   void BuildMenu();
+  void StartLabDatabase();
   QWidget* BuildToolBar(QWidget* parent);
   QWidget* BuildStations(QWidget* parent);
   void WireStation(int station);
@@ -124,6 +129,9 @@ class TfrmHX4417 : public QMainWindow {
   std::array<std::unique_ptr<TStationJournal>, kStationCount> journals_;
   TStationFrames frames_;
   bool shown_ = false;
+  // Saved tests also go to the lab database; its state in one line.
+  std::unique_ptr<lab::LabService> lab_;
+  QLabel* labStatus_ = nullptr;
 };
 
 // "高压开关机械寿命磨合试验系统V1p3"
