@@ -163,7 +163,11 @@ TEST(LabUpload, ThreeRigsSavingAtOnceIntoOneDatabase) {
             .Add(MakeLabRecord(rig, {rigtest::LabSample(), {}, out, rigtest::LabActions(500 + t)}, "2026-03-14 09:30:00"));
         uploader.Wake();
       }
-      if (rigtest::WaitFor([&] { return uploader.Status().Uploaded == kTests; }, 30000)) ++synced;
+      // Off the test thread: poll without its event loop, bounded.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      while (uploader.Status().Uploaded < kTests && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      if (uploader.Status().Uploaded == kTests) ++synced;
     });
   }
   for (std::thread& t : threads) t.join();
