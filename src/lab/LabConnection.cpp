@@ -2,6 +2,9 @@
 
 #include <libpq-fe.h>
 
+#include <poll.h>
+
+#include <chrono>
 #include <vector>
 
 namespace rig::lab {
@@ -56,9 +59,30 @@ QString ConnectProblemText(const LabSettings& s, const QString& message) {
 
 void PgResultDeleter::operator()(pg_result* r) const { PQclear(r); }
 
-LabConnection::LabConnection(const LabSettings& settings, int connectTimeoutSeconds) : settings_(settings) {
+LabConnection::LabConnection(const LabSettings& settings, int connectTimeoutSeconds,
+                             const std::function<bool()>& cancelled)
+    : settings_(settings) {
   const std::string info = ConnectionString(settings, connectTimeoutSeconds);
-  conn_ = PQconnectdb(info.c_str());
+  if (!cancelled) {
+    conn_ = PQconnectdb(info.c_str());
+  } else {
+    // Step by step, so that a program shutting down need not wait for a
+    // server that does not answer.
+    conn_ = PQconnectStart(info.c_str());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(connectTimeoutSeconds);
+    PostgresPollingStatusType step = PGRES_POLLING_WRITING;
+    while (conn_ && PQstatus(conn_) != CONNECTION_BAD && step != PGRES_POLLING_OK && step != PGRES_POLLING_FAILED) {
+      if (cancelled() || std::chrono::steady_clock::now() > deadline) {
+        PQfinish(conn_);
+        conn_ = nullptr;
+        throw LabError(cancelled() ? QStringLiteral("连接已取消")
+                                   : QStringLiteral("服务器无法访问（%1:%2）").arg(settings.Host).arg(settings.Port));
+      }
+      pollfd fd{PQsocket(conn_), static_cast<short>(step == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+      if (fd.fd >= 0 && ::poll(&fd, 1, 50) == 0) continue;
+      step = PQconnectPoll(conn_);
+    }
+  }
   if (PQstatus(conn_) != CONNECTION_OK) {
     const QString why = ConnectProblemText(settings, FirstLine(PQerrorMessage(conn_)));
     PQfinish(conn_);

@@ -2,6 +2,7 @@
 // One connection to the lab database (libpq), and what went wrong with it in
 // words an operator can act on.
 #include <QString>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -35,9 +36,11 @@ using PgResult = std::unique_ptr<pg_result, PgResultDeleter>;
 
 class LabConnection {
  public:
-  // Connects (blocking, at most connectTimeoutSeconds). Throws LabError with
+  // Connects (blocking, at most connectTimeoutSeconds; `cancelled`, when
+  // given, is asked every 50 ms and ends the attempt). Throws LabError with
   // ConnectProblemText's words when it cannot.
-  explicit LabConnection(const LabSettings& settings, int connectTimeoutSeconds = 5);
+  explicit LabConnection(const LabSettings& settings, int connectTimeoutSeconds = 5,
+                         const std::function<bool()>& cancelled = {});
   ~LabConnection();
   LabConnection(const LabConnection&) = delete;
   LabConnection& operator=(const LabConnection&) = delete;

@@ -105,7 +105,7 @@ void LabUploader::Run() {
       const std::optional<LabTestRecord> next = outbox.Oldest();
       if (!next) continue;
       if (!connection) {
-        connection = std::make_unique<LabConnection>(settings_);
+        connection = std::make_unique<LabConnection>(settings_, 5, stopping);
         EnsureLabSchema(*connection);
       }
       UploadTest(*connection, *next, hook_);
