@@ -107,8 +107,10 @@ void TfrmLabSettings::TestClick() {
       lab::WritePasswordFile(s.PassFile, s, password);
     }
     const QString words = lab::TestLabConnection(s);
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
     QMetaObject::invokeMethod(
-        qApp, [self, words] { if (self) emit self->TestAnswered(words); }, Qt::QueuedConnection);
+        app, [self, words] { if (self) emit self->TestAnswered(words); }, Qt::QueuedConnection);
   }).detach();
 }
 

@@ -13,8 +13,10 @@ void RunOffWindowThread(QObject* receiver, std::function<Result()> work, std::fu
   QPointer<QObject> guard(receiver);
   std::thread([guard, work = std::move(work), done = std::move(done)]() mutable {
     Result result = work();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;  // the program has ended meanwhile
     QMetaObject::invokeMethod(
-        qApp, [guard, done = std::move(done), result = std::move(result)]() mutable {
+        app, [guard, done = std::move(done), result = std::move(result)]() mutable {
           if (guard) done(std::move(result));
         },
         Qt::QueuedConnection);
