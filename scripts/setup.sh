@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev libgl-dev qt6-translations-l10n
   libsqlite3-dev
   libxlsxwriter-dev poppler-utils unzip
+  postgresql libpq-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei
   xvfb xauth

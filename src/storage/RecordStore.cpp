@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <unistd.h>
+#include <atomic>
+
+#include <sqlite3.h>
 
 #include "core/DateTimeText.h"
 #include "core/GbkText.h"
@@ -15,6 +18,8 @@ namespace rig {
 namespace {
 
 QByteArray Gbk(const QString& s) { return ToGbk(s); }
+
+std::atomic<ISavedTestSink*> g_sink{nullptr};
 
 // "<day folder>/<yyyyMMddHHmmss>_<station>.db", or with "-2", "-3", ...
 // before ".db" when that name is taken.
@@ -130,7 +135,7 @@ void WriteActionRows(TSQLiteDatabase& db, const ActionQueue& actions) {
   }
 }
 
-void WriteSummaryRow(const QString& summaryPath, const TestSummary& test, const std::array<int, 5>& params,
+int64_t WriteSummaryRow(const QString& summaryPath, const TestSummary& test, const std::array<int, 5>& params,
                      const QString& detailPath) {
   TSQLiteDatabase db(summaryPath.toUtf8());
   db.RunSQL(SchemaStatement(QStringLiteral("TestInfo")));
@@ -151,6 +156,7 @@ void WriteSummaryRow(const QString& summaryPath, const TestSummary& test, const 
       "DetailSaveDBName,iDealType,Param1,Param2,Param3,Param4,Param5,iDealTimes,iCancelDeal) "
       "VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16);",
       p);
+  return sqlite3_last_insert_rowid(db.Handle());
 }
 
 }  // namespace
@@ -187,16 +193,19 @@ SaveOutcome WriteTestRecord(const QString& exeDir, const TestSummary& test, Acti
     return out;
   }
   try {
-    WriteSummaryRow(exeDir + QStringLiteral("SaveData.db"), test, params, detailPath);
+    out.AutoId = WriteSummaryRow(exeDir + QStringLiteral("SaveData.db"), test, params, detailPath);
   } catch (const ESQLiteException& e) {
     QFile::remove(detailPath);  // no row names it; the next try writes it anew
     out.Error = e.Message();
     return out;
   }
-  actions.clear();
   out.Ok = true;
   out.DetailPath = detailPath;
+  if (ISavedTestSink* sink = g_sink.load()) sink->TestSaved(exeDir, JustSavedTest{test, params, out, actions});
+  actions.clear();
   return out;
 }
+
+void SetSavedTestSink(ISavedTestSink* sink) { g_sink.store(sink); }
 
 }  // namespace rig

@@ -3,6 +3,8 @@
 // copied from the template SpaceData.db, with one row per queued action.
 #include <QDateTime>
 #include <QString>
+#include <array>
+#include <cstdint>
 
 #include "core/ActionRecord.h"
 #include "storage/TestSummary.h"
@@ -13,7 +15,28 @@ struct SaveOutcome {
   bool Ok = false;
   QString Error;       // why the save failed, for the operator
   QString DetailPath;  // the detail file written (empty when none)
+  int64_t AutoId = 0;  // the summary row's AutoID (0 when none)
 };
+
+// A test as it has just been saved, for whoever keeps a copy elsewhere.
+struct JustSavedTest {
+  const TestSummary& Test;
+  const std::array<int, 5>& Params;  // Param1..Param5 as saved
+  const SaveOutcome& Outcome;
+  const ActionQueue& Actions;
+};
+
+// Told of every successful save (the save button's and a recovery's), after
+// the summary row is written and before the queue is emptied, on the saving
+// thread. It must not throw: the local save has succeeded whatever it does.
+class ISavedTestSink {
+ public:
+  virtual ~ISavedTestSink() = default;
+  virtual void TestSaved(const QString& exeDir, const JustSavedTest& saved) noexcept = 0;
+};
+
+// The program's one sink (the lab outbox); nullptr removes it.
+void SetSavedTestSink(ISavedTestSink* sink);
 
 // Saves `test` under the program folder `exeDir` (ending with a separator):
 // the day folder of `now`, the detail file named from the start time and

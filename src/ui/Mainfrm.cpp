@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenuBar>
 #include <QThread>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "core/Startup.h"
 #include "ui/DesignFont.h"
 #include "protocol/Dispatch.h"
+#include "lab/LabService.h"
 #include "storage/JournalRecovery.h"
 #include "ui/MessageBoxNotifier.h"
 #include "ui/SearchResultfrm.h"
@@ -79,9 +81,27 @@ TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifie
     connect(&RetryTimer(s), &QTimer::timeout, this, s == 1 ? &TfrmHX4417::Timer1Timer : &TfrmHX4417::Timer2Timer);
     WireStation(s);
   }
+  StartLabDatabase();
+}
+
+void TfrmHX4417::StartLabDatabase() {
+  lab_ = std::make_unique<lab::LabService>(shared_.ExeDir);
+  SetSavedTestSink(lab_.get());
+  labStatus_ = new QLabel(findChild<QFrame*>(QStringLiteral("CoolBar1")));
+  labStatus_->setObjectName(QStringLiteral("LabStatus"));
+  labStatus_->setGeometry(200, 8, 700, 25);
+  auto* poll = new QTimer(this);
+  connect(poll, &QTimer::timeout, this, [this] {
+    const QString line = lab_->StatusLine();
+    labStatus_->setText(line);
+    labStatus_->setVisible(!line.isEmpty());
+  });
+  poll->start(500);
 }
 
 TfrmHX4417::~TfrmHX4417() {
+  SetSavedTestSink(nullptr);
+  lab_.reset();  // the uploader ends; the outbox keeps what it has not sent
   FormDestroy();
   // The controllers go before the widgets that signal them.
   for (TStationPanel* p : panels_) p->disconnect(this);
@@ -301,6 +321,8 @@ void TfrmHX4417::ShowSearchResults() { rig::ShowSearchResults(this, shared_.ExeD
 
 void TfrmHX4417::N4Click() {
   ShowSetComm(shared_, *notifier_, this);
+  const lab::LabSettings labSettings = lab::LoadLabSettings(shared_.ExeDir);
+  if (!(labSettings == lab_->Settings())) lab_->Reconfigure(labSettings);
   // Saved or not, the ports are reopened with what memory now holds.
   OpenStationLinks();
 }

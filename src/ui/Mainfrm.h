@@ -15,10 +15,14 @@
 #include "ui/HelpDocument.h"
 #include "ui/Station.h"
 
+class QLabel;
 class QTimer;
 class QToolButton;
 
 namespace rig {
+namespace lab {
+class LabService;
+}
 
 class TStationPanel;
 
@@ -65,6 +69,7 @@ class TfrmHX4417 : public QMainWindow {
   static int Index(int station) { return station == 2 ? 1 : 0; }
 
   void BuildMenu();
+  void StartLabDatabase();
   QWidget* BuildToolBar(QWidget* parent);
   QWidget* BuildStations(QWidget* parent);
   void WireStation(int station);
@@ -121,6 +126,9 @@ class TfrmHX4417 : public QMainWindow {
   TStationFrames frames_;
   bool shown_ = false;
   bool identityStored_ = false;
+  // Saved tests also go to the lab database; its state in one line.
+  std::unique_ptr<lab::LabService> lab_;
+  QLabel* labStatus_ = nullptr;
 };
 
 // "高压开关机械寿命磨合试验系统V1p3"

@@ -24,9 +24,10 @@ int TSearchListModel::DesignWidth(int column) {
   return column >= 0 && column < kColumnCount ? kColumns[column].Width : 0;
 }
 
-void TSearchListModel::SetRows(std::vector<SearchRow> rows) {
+void TSearchListModel::SetRows(std::vector<SearchRow> rows, bool lab) {
   beginResetModel();
   rows_ = std::move(rows);
+  lab_ = lab;
   endResetModel();
 }
 
@@ -52,6 +53,7 @@ QVariant TSearchListModel::data(const QModelIndex& index, int role) const {
 
 QVariant TSearchListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumnCount) return {};
+  if (lab_ && section == kPathColumn) return QStringLiteral("试验台");
   return QString::fromUtf16(kColumns[section].Caption);
 }
 

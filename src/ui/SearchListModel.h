@@ -18,7 +18,10 @@ class TSearchListModel : public QAbstractTableModel {
   static constexpr int kPathColumn = 10;
   static int DesignWidth(int column);
 
-  void SetRows(std::vector<SearchRow> rows);
+  // Lab rows carry the test id as AutoID and the rig's name where local rows
+  // carry the detail path.
+  void SetRows(std::vector<SearchRow> rows, bool lab = false);
+  bool Lab() const { return lab_; }
   const SearchRow& Row(int row) const { return rows_.at(static_cast<size_t>(row)); }
   void RemoveListedRow(int row);
 
@@ -29,6 +32,7 @@ class TSearchListModel : public QAbstractTableModel {
 
  private:
   std::vector<SearchRow> rows_;
+  bool lab_ = false;
 };
 
 }  // namespace rig

@@ -10,13 +10,21 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeView>
+#include <QComboBox>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "core/Notifier.h"
+
+#include "lab/LabConnection.h"
+#include "lab/LabDetail.h"
+#include "lab/LabSearch.h"
 #include "storage/SQLiteException.h"
 #include "storage/TestSearch.h"
 #include "ui/DesignFont.h"
 #include "ui/ReportActions.h"
+#include "ui/OffWindowThread.h"
 #include "ui/SearchDetailfrm.h"
 #include "ui/SearchListModel.h"
 
@@ -58,6 +66,18 @@ TfrmSearchResult::TfrmSearchResult(const QString& exeDir, INotifier& notifier, Q
   grid->addWidget(from_, 4, 1);
   grid->addWidget(new QLabel(QStringLiteral("至"), conditions), 5, 0);
   grid->addWidget(to_, 5, 1);
+  // This rig's own records, or every rig's in the lab database.
+  source_ = new QComboBox(conditions);
+  source_->setObjectName(QStringLiteral("CBoxSource"));
+  source_->addItems({QStringLiteral("本机"), QStringLiteral("实验室数据库")});
+  rig_ = new QLineEdit(conditions);
+  rig_->setObjectName(QStringLiteral("EdtRig"));
+  rig_->setEnabled(false);
+  connect(source_, &QComboBox::currentIndexChanged, this, [this](int i) { rig_->setEnabled(i == 1); });
+  grid->addWidget(new QLabel(QStringLiteral("数据来源"), conditions), 6, 0);
+  grid->addWidget(source_, 6, 1);
+  grid->addWidget(new QLabel(QStringLiteral("试 验 台"), conditions), 7, 0);
+  grid->addWidget(rig_, 7, 1);
 
   auto* actions = new QGroupBox(left);
   auto* av = new QVBoxLayout(actions);
@@ -149,6 +169,7 @@ void TfrmSearchResult::BitBtn3Click() {
   filter.From = from_->date();
   filter.To = to_->date();
   filter.Ascending = ascending_->isChecked();
+  if (FromLab()) return SearchLab(filter);
   std::vector<SearchRow> rows;
   try {
     rows = SearchTests(exeDir_, filter);
@@ -156,7 +177,7 @@ void TfrmSearchResult::BitBtn3Click() {
     notifier_.Error(e.Message());
     return;
   }
-  model_->SetRows(std::move(rows));
+  ShowRows(std::move(rows), false);
 }
 
 int TfrmSearchResult::SelectedRow() const {
@@ -165,10 +186,57 @@ int TfrmSearchResult::SelectedRow() const {
   return current.row();
 }
 
+bool TfrmSearchResult::FromLab() const { return source_->currentIndex() == 1; }
+
+void TfrmSearchResult::ShowRows(std::vector<SearchRow> rows, bool lab) {
+  model_->SetRows(std::move(rows), lab);
+  list_->setColumnWidth(kPathColumn, lab ? 100 : 1);
+}
+
+void TfrmSearchResult::SearchLab(const SearchFilter& filter) {
+  lab::LabSearchFilter f;
+  f.Base = filter;
+  f.RigName = rig_->text();
+  const lab::LabSettings settings = lab::LoadLabSettings(exeDir_);
+  if (!settings.Enabled()) {
+    notifier_.Notice(QStringLiteral("未设置实验室数据库（设置 → 实验室数据库设置）。"));
+    return;
+  }
+  setCursor(Qt::BusyCursor);
+  struct Answer {
+    std::vector<SearchRow> Rows;
+    QString Problem;
+  };
+  RunOffWindowThread<Answer>(
+      this,
+      [settings, f] {
+        Answer a;
+        try {
+          a.Rows = lab::SearchLabTests(settings, f);
+        } catch (const lab::LabError& e) {
+          a.Problem = e.Words();
+        }
+        return a;
+      },
+      [this](Answer a) {
+        unsetCursor();
+        if (!a.Problem.isEmpty()) {
+          notifier_.Error(QStringLiteral("实验室数据库查询失败：") + a.Problem);
+          return;
+        }
+        ShowRows(std::move(a.Rows), true);
+        emit LabSearchDone();
+      });
+}
+
 void TfrmSearchResult::BitBtn2Click() {
   const int row = SelectedRow();
   if (row < 0) {
     notifier_.Notice(QStringLiteral("请选中需要删除选中的记录！"));
+    return;
+  }
+  if (model_->Lab()) {
+    notifier_.Notice(QStringLiteral("实验室数据库中的测试不在此删除。"));
     return;
   }
   if (!notifier_.Confirm(QStringLiteral("你确定要删除选中的记录，删除后将不能恢复！"))) return;
@@ -206,13 +274,43 @@ void TfrmSearchResult::ListView1DblClick() {
     notifier_.Notice(QStringLiteral("请选中需要查看详细信息的记录！"));
     return;
   }
-  emit DetailRequested(model_->Row(row).AutoID);
+  if (model_->Lab())
+    emit LabDetailRequested(model_->Row(row).AutoID);
+  else
+    emit DetailRequested(model_->Row(row).AutoID);
+}
+
+void ShowLabTestDetail(QWidget* parent, const QString& exeDir, const QString& testId, INotifier& notifier) {
+  // The test comes from the server into a folder of its own, read there as
+  // a local test is, and goes when its window closes.
+  auto folder = std::make_shared<QTemporaryDir>();
+  const lab::LabSettings settings = lab::LoadLabSettings(exeDir);
+  parent->setCursor(Qt::BusyCursor);
+  RunOffWindowThread<QString>(
+      parent,
+      [settings, testId, folder]() -> QString {
+        try {
+          lab::FetchLabTest(settings, testId, folder->path() + QLatin1Char('/'));
+          return QString();
+        } catch (const lab::LabError& e) {
+          return e.Words();
+        } catch (const ESQLiteException& e) {
+          return e.Message();
+        }
+      },
+      [parent, folder, &notifier](QString problem) {
+        parent->unsetCursor();
+        if (!problem.isEmpty()) return notifier.Error(QStringLiteral("无法打开实验室数据库中的测试：") + problem);
+        ShowTestDetail(parent, folder->path() + QLatin1Char('/'), QStringLiteral("1"), notifier);
+      });
 }
 
 void ShowSearchResults(QWidget* parent, const QString& exeDir, INotifier& notifier) {
   TfrmSearchResult window(exeDir, notifier, parent);
   QObject::connect(&window, &TfrmSearchResult::DetailRequested, &window,
                    [&](const QString& autoId) { ShowTestDetail(&window, exeDir, autoId, notifier); });
+  QObject::connect(&window, &TfrmSearchResult::LabDetailRequested, &window,
+                   [&](const QString& testId) { ShowLabTestDetail(&window, exeDir, testId, notifier); });
   window.setWindowState(Qt::WindowMaximized);
   window.exec();
 }

@@ -2,7 +2,11 @@
 // The saved-test search window: filters, order, the list, delete and the way
 // into a test's detail window.
 #include <QDialog>
+#include <vector>
 
+#include "storage/TestSearch.h"
+
+class QComboBox;
 class QDateEdit;
 class QLineEdit;
 class QPushButton;
@@ -28,6 +32,10 @@ class TfrmSearchResult : public QDialog {
  signals:
   // Asked for the detail window of the test with this AutoID.
   void DetailRequested(const QString& autoId);
+  // Asked for the detail window of a test in the lab database.
+  void LabDetailRequested(const QString& testId);
+  // A lab search's rows are shown.
+  void LabSearchDone();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -35,6 +43,9 @@ class TfrmSearchResult : public QDialog {
  private:
   void FormCreate();
   int SelectedRow() const;  // -1 when no line is selected
+  bool FromLab() const;
+  void SearchLab(const SearchFilter& filter);
+  void ShowRows(std::vector<SearchRow> rows, bool lab);
 
   QString exeDir_;
   INotifier& notifier_;
@@ -45,7 +56,12 @@ class TfrmSearchResult : public QDialog {
   QRadioButton* descending_ = nullptr;  // RadioButton2 逆序
   QTreeView* list_ = nullptr;           // ListView1
   TSearchListModel* model_ = nullptr;
+  QComboBox* source_ = nullptr;         // 本机 / 实验室数据库
+  QLineEdit* rig_ = nullptr;            // 试验台, for the lab database
 };
+
+// Fetches a lab test off the window thread, then opens its detail window.
+void ShowLabTestDetail(QWidget* parent, const QString& exeDir, const QString& testId, INotifier& notifier);
 
 // Opens the search window modally; double-clicked tests open their detail
 // window over it. Nothing is kept between openings.

@@ -11,6 +11,7 @@
 #include "core/IniFile.h"
 #include "core/Notifier.h"
 #include "ui/DesignFont.h"
+#include "ui/LabSettingsfrm.h"
 
 namespace rig {
 namespace {
@@ -94,6 +95,13 @@ TfrmSetComm::TfrmSetComm(GlobVar& shared, INotifier& notifier, QWidget* parent, 
   BitBtn2 = new QPushButton(QStringLiteral("关闭"), this);
   BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
   BitBtn2->setGeometry(136, 207, 75, 25);
+
+  // The lab database's settings are reached from here too.
+  auto* lab = new QPushButton(QStringLiteral("实验室数据库设置…"), this);
+  lab->setObjectName(QStringLiteral("BtnLab"));
+  lab->setGeometry(40, 234, 171, 22);
+  lab->setAutoDefault(false);
+  connect(lab, &QPushButton::clicked, this, [this] { ShowLabSettings(shared_.ExeDir, notifier_, this); });
 
   connect(CBox_WorkArea, &QComboBox::currentIndexChanged, this, &TfrmSetComm::CBox_WorkAreaChange);
   connect(BitBtn1, &QPushButton::clicked, this, &TfrmSetComm::BitBtn1Click);

@@ -1,0 +1,70 @@
+#pragma once
+// One connection to the lab database (libpq), and what went wrong with it in
+// words an operator can act on.
+#include <QString>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "lab/LabSettings.h"
+
+struct pg_conn;
+struct pg_result;
+
+namespace rig::lab {
+
+// A failed statement or a lost connection; Words() is for the operator.
+class LabError : public std::runtime_error {
+ public:
+  explicit LabError(const QString& words) : std::runtime_error(words.toStdString()), words_(words) {}
+  const QString& Words() const { return words_; }
+
+ private:
+  QString words_;
+};
+
+// What a failed connection attempt means, from libpq's message: "服务器无法
+// 访问：…", "登录被拒绝：…", "数据库不存在：…", else "连接失败：…".
+QString ConnectProblemText(const LabSettings& settings, const QString& libpqMessage);
+
+struct PgResultDeleter {
+  void operator()(pg_result* r) const;
+};
+using PgResult = std::unique_ptr<pg_result, PgResultDeleter>;
+
+class LabConnection {
+ public:
+  // Connects (blocking, at most connectTimeoutSeconds; `cancelled`, when
+  // given, is asked every 50 ms and ends the attempt). Throws LabError with
+  // ConnectProblemText's words when it cannot.
+  explicit LabConnection(const LabSettings& settings, int connectTimeoutSeconds = 5,
+                         const std::function<bool()>& cancelled = {});
+  ~LabConnection();
+  LabConnection(const LabConnection&) = delete;
+  LabConnection& operator=(const LabConnection&) = delete;
+
+  pg_conn* Handle() const { return conn_; }
+  const LabSettings& Settings() const { return settings_; }
+  // Still connected (a statement may have failed on a working connection).
+  bool Alive() const;
+
+  // Runs `sql` (one or more statements, no parameters). Throws LabError.
+  void Exec(const char* sql);
+  // Runs one statement with text parameters; returns its result (rows or
+  // command). Throws LabError.
+  PgResult Query(const char* sql, const std::vector<std::string>& params = {});
+
+  // The libpq message of the last failure, first line.
+  QString LastError() const;
+
+ private:
+  LabSettings settings_;
+  pg_conn* conn_ = nullptr;
+};
+
+// The "测试连接" button: "连接成功" with the server's version, or the problem.
+QString TestLabConnection(const LabSettings& settings);
+
+}  // namespace rig::lab

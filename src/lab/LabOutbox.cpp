@@ -1,0 +1,47 @@
+#include "lab/LabOutbox.h"
+
+#include <sqlite3.h>
+
+#include "storage/SQLite3.h"
+
+namespace rig::lab {
+namespace {
+
+// Opens the file, waiting for the other thread's transaction, and makes the
+// table when it is new.
+std::unique_ptr<TSQLiteDatabase> Open(const QString& path) {
+  auto db = std::make_unique<TSQLiteDatabase>(path.toUtf8());
+  sqlite3_busy_timeout(db->Handle(), 10000);
+  db->RunSQL("PRAGMA synchronous=FULL");
+  db->RunSQL(
+      "CREATE TABLE IF NOT EXISTS Outbox(Seq INTEGER PRIMARY KEY AUTOINCREMENT, TestId TEXT NOT NULL UNIQUE, "
+      "Summary TEXT NOT NULL, Actions BLOB NOT NULL)");
+  return db;
+}
+
+}  // namespace
+
+void LabOutbox::Add(const LabTestRecord& r) {
+  auto db = Open(path_);
+  db->RunSQL("INSERT OR IGNORE INTO Outbox(TestId, Summary, Actions) VALUES (?1, ?2, ?3)",
+             {r.TestId.toUtf8(), r.SummaryJson(), r.ActionLines});
+}
+
+std::optional<LabTestRecord> LabOutbox::Oldest() const {
+  auto db = Open(path_);
+  auto t = db->QueryTable("SELECT Summary, Actions FROM Outbox ORDER BY Seq LIMIT 1");
+  if (t->IsAtEnd()) return std::nullopt;
+  return LabTestRecord::FromJson(t->ValueText(0), t->ValueText(1));
+}
+
+void LabOutbox::Remove(const QString& testId) {
+  auto db = Open(path_);
+  db->RunSQL("DELETE FROM Outbox WHERE TestId = ?1", {testId.toUtf8()});
+}
+
+int LabOutbox::Count() const {
+  auto db = Open(path_);
+  return static_cast<int>(db->QueryTable("SELECT count(*) FROM Outbox")->ValueInteger(0));
+}
+
+}  // namespace rig::lab

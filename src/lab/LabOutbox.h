@@ -1,0 +1,33 @@
+#pragma once
+// The lab outbox: an SQLite file of its own beside the program
+// (LabOutbox.db) holding every saved test until the lab database has
+// committed it. Writers (the window thread) and the uploader open it on
+// their own; each change is one SQLite transaction.
+#include <QString>
+#include <optional>
+
+#include "lab/LabRecord.h"
+
+namespace rig::lab {
+
+class LabOutbox {
+ public:
+  explicit LabOutbox(QString path) : path_(std::move(path)) {}
+  static QString PathIn(const QString& exeDir) { return exeDir + QStringLiteral("LabOutbox.db"); }
+  const QString& Path() const { return path_; }
+
+  // Keeps the test; a test id already there is kept once. Throws
+  // ESQLiteException.
+  void Add(const LabTestRecord& record);
+  // The test waiting longest, or nothing. Throws ESQLiteException.
+  std::optional<LabTestRecord> Oldest() const;
+  // Forgets the test (after the server committed it). Throws ESQLiteException.
+  void Remove(const QString& testId);
+  // Tests waiting. Throws ESQLiteException.
+  int Count() const;
+
+ private:
+  QString path_;
+};
+
+}  // namespace rig::lab

@@ -1,0 +1,114 @@
+#include "lab/LabRecord.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUuid>
+
+#include "core/DateTimeText.h"
+#include "storage/RecordStore.h"
+
+namespace rig::lab {
+
+QByteArray CopyField(const QString& text) {
+  QByteArray out;
+  const QByteArray utf8 = text.toUtf8();
+  out.reserve(utf8.size());
+  for (char c : utf8) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+QByteArray CopyActionLines(const ActionQueue& actions) {
+  QByteArray out;
+  out.reserve(static_cast<qsizetype>(actions.size()) * 40);
+  int64_t seq = 0;
+  for (const auto& a : actions) {
+    if (!a) continue;
+    out += QByteArray::number(++seq);
+    out += '\t';
+    out += QByteArray::number(a->Count);
+    out += '\t';
+    out += QByteArray::number(a->ActionNo);
+    for (uint8_t closed : a->Closed) out += closed ? "\t1" : "\t0";
+    for (const QString& mark : a->Marks) {
+      out += '\t';
+      out += CopyField(mark);
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+LabTestRecord MakeLabRecord(const QString& rigName, const JustSavedTest& saved, const QString& savedAt) {
+  LabTestRecord r;
+  r.TestId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+  r.RigName = rigName;
+  r.LocalId = saved.Outcome.AutoId;
+  r.Station = saved.Test.Station;
+  r.OpenType = saved.Test.OpenType;
+  r.OutIndex = saved.Test.OutIndex;
+  r.WorkArea = saved.Test.WorkArea;
+  r.WorkName = saved.Test.WorkName;
+  r.StartTime = saved.Test.StartTime.isValid() ? DateTimeText(saved.Test.StartTime) : QString();
+  r.EndTime = saved.Test.EndTime.isValid() ? DateTimeText(saved.Test.EndTime) : QString();
+  r.SavedAt = savedAt;
+  r.Mode = saved.Test.Mode;
+  r.Params = saved.Params;
+  r.CountDone = saved.Test.CountDone;
+  r.IgnoreRefusals = saved.Test.IgnoreRefusals;
+  r.DetailName = saved.Outcome.DetailPath;
+  r.ActionLines = CopyActionLines(saved.Actions);
+  r.ActionCount = r.ActionLines.count('\n');
+  return r;
+}
+
+QByteArray LabTestRecord::SummaryJson() const {
+  QJsonArray params;
+  for (int p : Params) params.append(p);
+  const QJsonObject o{{"TestId", TestId},       {"RigName", RigName},
+                      {"LocalId", QString::number(LocalId)},
+                      {"Station", Station},     {"OpenType", OpenType},
+                      {"OutIndex", OutIndex},   {"WorkArea", WorkArea},
+                      {"WorkName", WorkName},   {"StartTime", StartTime},
+                      {"EndTime", EndTime},     {"SavedAt", SavedAt},
+                      {"Mode", Mode},           {"Params", params},
+                      {"CountDone", CountDone}, {"IgnoreRefusals", IgnoreRefusals},
+                      {"DetailName", DetailName}, {"ActionCount", QString::number(ActionCount)}};
+  return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+LabTestRecord LabTestRecord::FromJson(const QByteArray& json, QByteArray actionLines) {
+  const QJsonObject o = QJsonDocument::fromJson(json).object();
+  LabTestRecord r;
+  r.TestId = o["TestId"].toString();
+  r.RigName = o["RigName"].toString();
+  r.LocalId = o["LocalId"].toString().toLongLong();
+  r.Station = o["Station"].toInt();
+  r.OpenType = o["OpenType"].toString();
+  r.OutIndex = o["OutIndex"].toString();
+  r.WorkArea = o["WorkArea"].toString();
+  r.WorkName = o["WorkName"].toString();
+  r.StartTime = o["StartTime"].toString();
+  r.EndTime = o["EndTime"].toString();
+  r.SavedAt = o["SavedAt"].toString();
+  r.Mode = o["Mode"].toInt();
+  const QJsonArray params = o["Params"].toArray();
+  for (int i = 0; i < 5 && i < params.size(); ++i) r.Params[i] = params[i].toInt();
+  r.CountDone = o["CountDone"].toInt();
+  r.IgnoreRefusals = o["IgnoreRefusals"].toBool();
+  r.DetailName = o["DetailName"].toString();
+  r.ActionCount = o["ActionCount"].toString().toLongLong();
+  r.ActionLines = std::move(actionLines);
+  return r;
+}
+
+}  // namespace rig::lab

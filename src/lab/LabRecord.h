@@ -1,0 +1,49 @@
+#pragma once
+// A saved test as the lab database receives it: the summary row, in UTF-8
+// text, and its actions as PostgreSQL COPY text lines.
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+#include "core/ActionRecord.h"
+
+namespace rig {
+struct JustSavedTest;
+}
+
+namespace rig::lab {
+
+struct LabTestRecord {
+  QString TestId;  // a UUID made when the test was saved
+  QString RigName;
+  int64_t LocalId = 0;  // AutoID in SaveData.db
+  int Station = 1;
+  QString OpenType, OutIndex, WorkArea, WorkName;
+  QString StartTime, EndTime, SavedAt;  // "yyyy-MM-dd HH:mm:ss"; start and end may be empty
+  int Mode = 0;
+  std::array<int, 5> Params{};
+  int CountDone = 0;
+  bool IgnoreRefusals = true;
+  QString DetailName;
+  int64_t ActionCount = 0;
+  // One line per action: seq, DealTimes, CZDealTimes, State1..3, marks 1..3,
+  // tab-separated, in COPY text format, without the test id.
+  QByteArray ActionLines;
+
+  // The summary as a small JSON object (the outbox keeps it so).
+  QByteArray SummaryJson() const;
+  static LabTestRecord FromJson(const QByteArray& json, QByteArray actionLines);
+};
+
+// The record of a test the rig has just saved, with a new test id.
+LabTestRecord MakeLabRecord(const QString& rigName, const JustSavedTest& saved, const QString& savedAt);
+
+// The COPY lines of `actions` (seq from 1).
+QByteArray CopyActionLines(const ActionQueue& actions);
+
+// A text as one COPY text-format field: backslash, tab, newline and carriage
+// return escaped.
+QByteArray CopyField(const QString& text);
+
+}  // namespace rig::lab

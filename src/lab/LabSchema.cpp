@@ -1,0 +1,60 @@
+#include "lab/LabSchema.h"
+
+#include <libpq-fe.h>
+
+#include <QRegularExpression>
+
+#include "lab/LabConnection.h"
+#include "lab/LabSchemaText.h"
+
+namespace rig::lab {
+
+std::vector<std::pair<int, QString>> LabSchemaSteps() {
+  std::vector<std::pair<int, QString>> steps;
+  static const QRegularExpression marker(QStringLiteral("^-- @version (\\d+)\\s*$"),
+                                         QRegularExpression::MultilineOption);
+  const QString text = QString::fromUtf8(kLabSchemaSql);
+  auto it = marker.globalMatch(text);
+  std::vector<std::pair<int, qsizetype>> starts;
+  while (it.hasNext()) {
+    const auto m = it.next();
+    starts.push_back({m.captured(1).toInt(), m.capturedEnd()});
+  }
+  for (size_t i = 0; i < starts.size(); ++i) {
+    const qsizetype end = i + 1 < starts.size() ? text.lastIndexOf(QStringLiteral("-- @version"), starts[i + 1].second - 1)
+                                                : text.size();
+    steps.push_back({starts[i].first, text.mid(starts[i].second, end - starts[i].second)});
+  }
+  return steps;
+}
+
+int LatestLabSchemaVersion() {
+  const auto steps = LabSchemaSteps();
+  return steps.empty() ? 0 : steps.back().first;
+}
+
+int EnsureLabSchema(LabConnection& c) {
+  c.Exec("BEGIN");
+  try {
+    c.Exec("SELECT pg_advisory_xact_lock(4417016)");
+    int version = 0;
+    PgResult exists = c.Query("SELECT to_regclass('lab_schema') IS NOT NULL");
+    if (QByteArray(PQgetvalue(exists.get(), 0, 0)) == "t") {
+      PgResult v = c.Query("SELECT max(version) FROM lab_schema");
+      version = QByteArray(PQgetvalue(v.get(), 0, 0)).toInt();
+    }
+    for (const auto& [step, sql] : LabSchemaSteps()) {
+      if (step <= version) continue;
+      c.Exec(sql.toUtf8().constData());
+      c.Query("UPDATE lab_schema SET version = $1", {std::to_string(step)});
+      version = step;
+    }
+    c.Exec("COMMIT");
+    return version;
+  } catch (...) {
+    if (PQstatus(c.Handle()) == CONNECTION_OK) PQclear(PQexec(c.Handle(), "ROLLBACK"));
+    throw;
+  }
+}
+
+}  // namespace rig::lab

@@ -1,0 +1,56 @@
+-- The lab database, shared by every rig of the lab. The program brings a
+-- database up to the newest version here when it is empty or older: each
+-- "-- @version N" step runs once, in order, in one transaction, and
+-- lab_schema.version records the last step applied. Append new steps; never
+-- change one that has been released.
+--
+-- Identity texts are UTF-8 text (the rigs keep GBK bytes locally); times are
+-- the rig's local wall-clock times, as the rig saved them.
+
+-- @version 1
+CREATE TABLE lab_schema(version integer NOT NULL);
+INSERT INTO lab_schema(version) VALUES (0);
+
+-- One row per saved test. test_id is made by the rig when it saves the test,
+-- so a repeated upload finds the row already there.
+CREATE TABLE lab_tests(
+  test_id uuid PRIMARY KEY,
+  rig_name text NOT NULL,
+  local_id bigint NOT NULL,        -- AutoID in the rig's SaveData.db
+  station integer NOT NULL,        -- iWorkIndex
+  open_type text NOT NULL,         -- 开关型号
+  out_index text NOT NULL,         -- 出厂编号
+  work_area text NOT NULL,         -- 工位
+  work_name text NOT NULL,         -- 操作员
+  start_time timestamp,
+  end_time timestamp,
+  mode integer NOT NULL,           -- iDealType
+  param1 integer NOT NULL,
+  param2 integer NOT NULL,
+  param3 integer NOT NULL,
+  param4 integer NOT NULL,
+  param5 integer NOT NULL,
+  count_done integer NOT NULL,     -- iDealTimes
+  ignore_refusals boolean NOT NULL,-- iCancelDeal
+  detail_name text NOT NULL,       -- DetailSaveDBName on the rig
+  action_count integer NOT NULL,
+  saved_at timestamp NOT NULL,
+  uploaded_at timestamptz NOT NULL DEFAULT now()
+);
+CREATE INDEX lab_tests_start ON lab_tests(start_time);
+CREATE INDEX lab_tests_rig ON lab_tests(rig_name, start_time);
+
+-- One row per action, in the order the rig saved them (ControlState).
+CREATE TABLE lab_actions(
+  test_id uuid NOT NULL REFERENCES lab_tests(test_id) ON DELETE CASCADE,
+  seq integer NOT NULL,            -- 1, 2, ... as ControlState.AutoID
+  deal_times integer NOT NULL,     -- DealTimes
+  cz_deal_times integer NOT NULL,  -- CZDealTimes
+  state1 smallint NOT NULL,        -- 1 closed, 0 open (A1, B1, C1)
+  state2 smallint NOT NULL,
+  state3 smallint NOT NULL,
+  mark1 text NOT NULL,             -- "拒合", "拒分" or empty
+  mark2 text NOT NULL,
+  mark3 text NOT NULL,
+  PRIMARY KEY (test_id, seq)
+);

@@ -1,0 +1,138 @@
+#include "lab/LabUploader.h"
+
+#include <memory>
+
+#include "core/RunLog.h"
+#include "lab/LabConnection.h"
+#include "lab/LabOutbox.h"
+#include "lab/LabSchema.h"
+#include "storage/SQLiteException.h"
+
+namespace rig::lab {
+
+QString LabStatusText(const LabStatus& s) {
+  const QString head = QStringLiteral("实验室数据库：");
+  switch (s.Now) {
+    case LabStatus::State::Off: return QString();
+    case LabStatus::State::Synced: return head + QStringLiteral("已同步");
+    case LabStatus::State::Pending: return head + QStringLiteral("待上传 %1 个测试").arg(s.Pending);
+    case LabStatus::State::Unreachable:
+      return head + QStringLiteral("无法连接：") + s.Problem + QStringLiteral("（待上传 %1 个测试）").arg(s.Pending);
+    case LabStatus::State::Failing:
+      return head + QStringLiteral("上传失败：") + s.Problem + QStringLiteral("（待上传 %1 个测试）").arg(s.Pending);
+  }
+  return QString();
+}
+
+std::chrono::milliseconds RetryPauses::After(int failures) const {
+  std::chrono::milliseconds pause = First;
+  for (int i = 1; i < failures && pause < Longest; ++i) pause *= 2;
+  return std::min(pause, Longest);
+}
+
+LabUploader::LabUploader(LabSettings settings, QString outboxPath, RetryPauses pauses)
+    : settings_(std::move(settings)), outboxPath_(std::move(outboxPath)), pauses_(pauses) {}
+
+LabUploader::~LabUploader() { Stop(); }
+
+void LabUploader::Start() {
+  std::lock_guard lock(mutex_);
+  if (thread_.joinable()) return;
+  stopping_ = false;
+  thread_ = std::thread([this] { Run(); });
+}
+
+void LabUploader::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void LabUploader::Wake() {
+  {
+    std::lock_guard lock(mutex_);
+    woken_ = true;
+    // Shown at once, not when the thread next counts the outbox.
+    ++status_.Pending;
+    if (status_.Now == LabStatus::State::Synced) status_.Now = LabStatus::State::Pending;
+  }
+  wake_.notify_all();
+}
+
+LabStatus LabUploader::Status() const {
+  std::lock_guard lock(mutex_);
+  return status_;
+}
+
+void LabUploader::Publish(LabStatus::State state, int pending, const QString& problem) {
+  std::lock_guard lock(mutex_);
+  status_.Now = state;
+  status_.Pending = pending;
+  status_.Problem = problem;
+}
+
+void LabUploader::Pause(std::chrono::milliseconds pause) {
+  std::unique_lock lock(mutex_);
+  wake_.wait_for(lock, pause, [this] { return stopping_ || woken_; });
+  woken_ = false;
+}
+
+void LabUploader::Run() {
+  LabOutbox outbox(outboxPath_);
+  std::unique_ptr<LabConnection> connection;
+  int failures = 0;
+  QString lastProblem;
+  auto stopping = [this] {
+    std::lock_guard lock(mutex_);
+    return stopping_;
+  };
+  while (!stopping()) {
+    int pending = 0;
+    try {
+      pending = outbox.Count();
+      if (pending == 0) {
+        std::lock_guard lock(mutex_);
+        if (!woken_) status_ = {LabStatus::State::Synced, 0, QString(), status_.Uploaded};  // else: added meanwhile
+      }
+      if (pending == 0) {
+        Pause(std::chrono::seconds(30));
+        continue;
+      }
+      if (failures == 0) Publish(LabStatus::State::Pending, pending, QString());
+      const std::optional<LabTestRecord> next = outbox.Oldest();
+      if (!next) continue;
+      if (!connection) {
+        connection = std::make_unique<LabConnection>(settings_, 5, stopping);
+        EnsureLabSchema(*connection);
+      }
+      UploadTest(*connection, *next, hook_);
+      outbox.Remove(next->TestId);  // committed on the server: now it may go
+      {
+        std::lock_guard lock(mutex_);
+        ++status_.Uploaded;
+      }
+      if (failures) WriteLog(QStringLiteral("实验室数据库已恢复连接。"));
+      failures = 0;
+      lastProblem.clear();
+    } catch (const LabError& e) {
+      const bool lost = !connection || !connection->Alive();
+      connection.reset();
+      ++failures;
+      Publish(lost ? LabStatus::State::Unreachable : LabStatus::State::Failing, pending, e.Words());
+      // One line per new problem, not one per retry; the password never
+      // reaches the message.
+      if (e.Words() != lastProblem) WriteLog(QStringLiteral("实验室数据库：") + e.Words());
+      lastProblem = e.Words();
+      Pause(pauses_.After(failures));
+    } catch (const ESQLiteException& e) {
+      ++failures;
+      Publish(LabStatus::State::Failing, pending, QStringLiteral("待上传文件无法读取：") + e.Message());
+      Pause(pauses_.After(failures));
+    }
+  }
+}
+
+}  // namespace rig::lab

@@ -1,0 +1,142 @@
+// Searching the lab database across rigs, and opening a found test.
+#include <gtest/gtest.h>
+
+#include <QSet>
+
+#include "lab/LabConnection.h"
+#include "lab/LabDetail.h"
+#include "lab/LabSchema.h"
+#include "lab/LabSearch.h"
+#include "lab/LabServer.h"
+#include "lab/LabTestData.h"
+#include "lab/LabUpload.h"
+#include "storage/TestDetail.h"
+#include "support/TempDir.h"
+
+using namespace rig;
+using namespace rig::lab;
+
+namespace {
+
+struct Stored {
+  const char* Rig;
+  const char16_t* OpenType;
+  const char16_t* Operator;
+  QDate Day;
+  int Hour;
+  const char* OutIndex;
+};
+
+// Five tests on three rigs; OutIndex names each.
+const Stored kStored[] = {
+    {"一号台", u"ZW32-12真空断路器", u"张三", QDate(2026, 3, 1), 9, "A1"},
+    {"一号台", u"VS1-12真空断路器", u"李四", QDate(2026, 3, 2), 9, "A2"},
+    {"二号台", u"ZW32-12真空断路器", u"张三丰", QDate(2026, 3, 2), 10, "B1"},
+    {"二号台", u"LW36-126六氟化硫断路器", u"王五", QDate(2026, 4, 1), 9, "B2"},
+    {"Rig-3", u"zw32-12 outdoor", u"Zhang", QDate(2026, 3, 3), 9, "C1"},
+};
+
+class LabSearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    settings_ = rigtest::FreshLabDatabase(rigtest::SharedLabServer());
+    connection_ = std::make_unique<LabConnection>(settings_);
+    EnsureLabSchema(*connection_);
+    int local = 0;
+    for (const Stored& s : kStored) {
+      TestSummary t = rigtest::LabSample(QString::fromUtf16(s.OpenType), QString::fromUtf16(s.Operator),
+                                         QDateTime(s.Day, QTime(s.Hour, 0)));
+      t.OutIndex = QString::fromLatin1(s.OutIndex);
+      t.CountDone = 3;
+      const SaveOutcome out{true, {}, QStringLiteral("/d/x.db"), ++local};
+      const std::array<int, 5> params{300, 400, 500, 0, 0};
+      LabTestRecord r = MakeLabRecord(QString::fromUtf8(s.Rig), {t, params, out, rigtest::LabActions(6)},
+                                      QStringLiteral("2026-04-02 10:00:00"));
+      ids_[s.OutIndex] = r.TestId;
+      UploadTest(*connection_, r);
+    }
+  }
+
+  QStringList Found(const LabSearchFilter& f) {
+    QStringList out;
+    for (const SearchRow& r : SearchLabTests(*connection_, f)) out << r.OutIndex;
+    return out;
+  }
+
+  LabSettings settings_;
+  std::unique_ptr<LabConnection> connection_;
+  std::map<std::string, QString> ids_;
+};
+
+LabSearchFilter Filter(QDate from, QDate to) {
+  LabSearchFilter f;
+  f.Base.From = from;
+  f.Base.To = to;
+  return f;
+}
+
+}  // namespace
+
+TEST_F(LabSearchTest, FiltersMatchChineseTextAnywhereAcrossRigs) {
+  const QDate march1(2026, 3, 1), april30(2026, 4, 30);
+  struct Case {
+    const char* What;
+    void (*Set)(LabSearchFilter&);
+    QStringList Expected;  // newest first
+  } cases[] = {
+      {"everything", [](LabSearchFilter&) {}, {"B2", "C1", "B1", "A2", "A1"}},
+      {"Chinese model part", [](LabSearchFilter& f) { f.Base.OpenType = QStringLiteral("真空"); }, {"B1", "A2", "A1"}},
+      {"model, any case", [](LabSearchFilter& f) { f.Base.OpenType = QStringLiteral("ZW32"); }, {"C1", "B1", "A1"}},
+      {"operator 张三 also finds 张三丰", [](LabSearchFilter& f) { f.Base.WorkName = QStringLiteral("张三"); },
+       {"B1", "A1"}},
+      {"rig name", [](LabSearchFilter& f) { f.RigName = QStringLiteral("二号"); }, {"B2", "B1"}},
+      {"rig and model", [](LabSearchFilter& f) {
+         f.RigName = QStringLiteral("一号台");
+         f.Base.OpenType = QStringLiteral("ZW");
+       }, {"A1"}},
+      {"wildcard", [](LabSearchFilter& f) { f.Base.OpenType = QStringLiteral("六_化"); }, {"B2"}},
+      {"quote is a character", [](LabSearchFilter& f) { f.Base.WorkName = QStringLiteral("'"); }, {}},
+      {"work area", [](LabSearchFilter& f) { f.Base.WorkArea = QStringLiteral("车间"); }, {"B2", "C1", "B1", "A2", "A1"}},
+      {"oldest first", [](LabSearchFilter& f) { f.Base.Ascending = true; }, {"A1", "A2", "B1", "C1", "B2"}},
+      {"one day, the To day included", [](LabSearchFilter& f) { f.Base.From = f.Base.To = QDate(2026, 3, 2); },
+       {"B1", "A2"}},
+      {"limit", [](LabSearchFilter& f) { f.Limit = 2; }, {"B2", "C1"}},
+  };
+  for (const Case& c : cases) {
+    LabSearchFilter f = Filter(march1, april30);
+    c.Set(f);
+    EXPECT_EQ(Found(f), c.Expected) << c.What;
+  }
+}
+
+TEST_F(LabSearchTest, RowsShowTheRigAndTheLifeTestCounts) {
+  LabSearchFilter f = Filter(QDate(2026, 4, 1), QDate(2026, 4, 1));
+  const std::vector<SearchRow> rows = SearchLabTests(*connection_, f);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].DetailPath, QStringLiteral("二号台"));
+  EXPECT_EQ(rows[0].AutoID, ids_["B2"]);
+  EXPECT_EQ(rows[0].StartTestTime, QStringLiteral("2026-04-01 09:00:00"));
+  EXPECT_EQ(rows[0].DoneCount, QStringLiteral("3"));
+  EXPECT_EQ(rows[0].SetCount, QStringLiteral("500"));  // Param3 of a mode-17 test
+  EXPECT_EQ(rows[0].WorkName, QStringLiteral("王五"));
+}
+
+TEST_F(LabSearchTest, AFoundTestOpensInTheDetailViewAsSaved) {
+  rigtest::TempDir folder;
+  const QString autoId = FetchLabTest(*connection_, ids_["B1"], folder.Path());
+  DetailHeader header;
+  ActionGrid grid;
+  LoadTestSummary(folder.Path(), autoId, &header, &grid);
+  EXPECT_EQ(header.OpenType, QStringLiteral("ZW32-12真空断路器"));
+  EXPECT_EQ(header.WorkName, QStringLiteral("张三丰"));
+  EXPECT_EQ(header.StartTime, QDateTime(QDate(2026, 3, 2), QTime(10, 0)));
+  EXPECT_EQ(header.First.Value, QStringLiteral("300"));
+  EXPECT_EQ(header.ActionType, QStringLiteral("不忽略拒动作"));
+  // Mode 17: a line per count (1, 2, 3) under the header line; action 5's A1 refused.
+  ASSERT_EQ(grid.Lines.size(), 4u);
+  EXPECT_EQ(grid.Lines[3].Caption, QStringLiteral("3"));
+  EXPECT_EQ(grid.Lines[3].Cells[0], QStringLiteral("● 拒合"));
+
+  EXPECT_THROW(FetchLabTest(*connection_, QStringLiteral("00000000-0000-0000-0000-000000000000"), folder.Path()),
+               LabError);
+}

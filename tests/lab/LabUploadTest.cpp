@@ -1,0 +1,248 @@
+// Saved tests reaching the lab database through the outbox, with the real
+// server going away, the program dying, several rigs at once and a server
+// that refuses the login.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <atomic>
+#include <thread>
+
+#include "lab/LabConnection.h"
+#include "lab/LabOutbox.h"
+#include "lab/LabSchema.h"
+#include "lab/LabServer.h"
+#include "lab/LabService.h"
+#include "lab/LabTestData.h"
+#include "lab/LabUpload.h"
+#include "storage/TestSearch.h"
+#include "support/TempDir.h"
+#include "support/WaitFor.h"
+
+using namespace rig;
+using namespace rig::lab;
+using rigtest::LabScalar;
+
+namespace {
+
+constexpr RetryPauses kQuickRetries{std::chrono::milliseconds(50), std::chrono::milliseconds(400)};
+
+void WriteConfig(const rigtest::TempDir& dir, const LabSettings& s) { SaveLabSettings(dir.Path(), s); }
+
+int LabCount(const LabSettings& s, const QString& sql) { return LabScalar(s, sql).toInt(); }
+
+// The test arrived exactly once with every action, its texts as UTF-8.
+void ExpectStoredOnce(const LabSettings& s, const QString& testId, int actions) {
+  const QString where = QStringLiteral(" WHERE test_id = '%1'").arg(testId);
+  EXPECT_EQ(LabCount(s, "SELECT count(*) FROM lab_tests" + where), 1);
+  EXPECT_EQ(LabCount(s, "SELECT count(*) FROM lab_actions" + where), actions);
+  EXPECT_EQ(LabCount(s, "SELECT count(DISTINCT seq) FROM lab_actions" + where), actions);
+  EXPECT_EQ(LabCount(s, "SELECT action_count FROM lab_tests" + where), actions);
+}
+
+SearchFilter March14() {
+  SearchFilter f;
+  f.From = f.To = QDate(2026, 3, 14);
+  return f;
+}
+
+bool Synced(const LabService& service) { return service.Status().Now == LabStatus::State::Synced; }
+
+}  // namespace
+
+TEST(LabUpload, ASavedTestArrivesOnceWithEveryActionAndARepeatChangesNothing) {
+  const LabSettings s = rigtest::FreshLabDatabase(rigtest::SharedLabServer());
+  rigtest::TempDir dir;
+  WriteConfig(dir, s);
+  LabService service(dir.Path(), kQuickRetries);
+  rigtest::SinkScope sink(&service);
+
+  const SaveOutcome saved = rigtest::SaveLabSample(dir.Path(), 1000);
+  ASSERT_TRUE(saved.Ok) << saved.Error.toStdString();
+  ASSERT_TRUE(rigtest::WaitFor([&] { return Synced(service); }, 20000)) << service.StatusLine().toStdString();
+  EXPECT_EQ(service.StatusLine(), QStringLiteral("实验室数据库：已同步"));
+
+  const QString id = LabScalar(s, "SELECT test_id FROM lab_tests");
+  ExpectStoredOnce(s, id, 1000);
+  EXPECT_EQ(LabScalar(s, "SELECT open_type || '|' || work_name || '|' || rig_name || '|' || local_id FROM lab_tests"),
+            QStringLiteral("ZW32-12真空断路器|张三|一号台|%1").arg(saved.AutoId));
+  EXPECT_EQ(LabScalar(s, "SELECT length(open_type) FROM lab_tests"), "12");  // characters, not GBK bytes
+  EXPECT_EQ(LabCount(s, "SELECT count(*) FROM lab_actions WHERE mark1 = '拒合'"), 200);
+  EXPECT_EQ(LabScalar(s, "SELECT string_agg(state1::text, '' ORDER BY seq) FROM lab_actions WHERE seq <= 4"), "1010");
+  // Saved locally as ever.
+  EXPECT_EQ(SearchTests(dir.Path(), March14()).size(), 1u);
+
+  // The same record again (an upload whose commit reply was lost): no double.
+  LabTestRecord again = MakeLabRecord(s.RigName, JustSavedTest{rigtest::LabSample(), {}, saved, rigtest::LabActions(3)},
+                                      QStringLiteral("2026-03-14 09:31:00"));
+  again.TestId = id;
+  LabConnection c(s);
+  EXPECT_FALSE(UploadTest(c, again));
+  ExpectStoredOnce(s, id, 1000);
+}
+
+TEST(LabUpload, ServerStoppedDuringAnUploadLosesAndDoublesNothing) {
+  rigtest::LabServerProcess server;
+  ASSERT_GT(server.Info().Port, 0);
+  const LabSettings s = rigtest::FreshLabDatabase(server.Info());
+  rigtest::TempDir dir;
+  LabOutbox outbox(LabOutbox::PathIn(dir.Path()));
+  const ActionQueue actions = rigtest::LabActions(20000);
+  const SaveOutcome out{true, {}, QStringLiteral("/d/1.db"), 1};
+  const LabTestRecord first = MakeLabRecord(s.RigName, {rigtest::LabSample(), {}, out, actions}, "2026-03-14 09:30:00");
+  outbox.Add(first);
+
+  LabUploader uploader(s, outbox.Path(), kQuickRetries);
+  std::atomic<bool> stopped{false};
+  uploader.SetHook([&](UploadStage stage) {
+    if (stage == UploadStage::ActionsHalfSent && !stopped.exchange(true)) server.Pause();
+  });
+  uploader.Start();
+  ASSERT_TRUE(rigtest::WaitFor([&] { return uploader.Status().Now == LabStatus::State::Unreachable; }, 30000));
+  EXPECT_TRUE(LabStatusText(uploader.Status()).startsWith(QStringLiteral("实验室数据库：无法连接：服务器无法访问")))
+      << LabStatusText(uploader.Status()).toStdString();
+  EXPECT_EQ(outbox.Count(), 1);
+  // Saved while the server is away: kept too.
+  const LabTestRecord second = MakeLabRecord(s.RigName, {rigtest::LabSample(), {}, out, actions}, "2026-03-14 09:40:00");
+  outbox.Add(second);
+  uploader.Wake();
+
+  ASSERT_TRUE(server.Resume());
+  ASSERT_TRUE(rigtest::WaitFor([&] { return uploader.Status().Now == LabStatus::State::Synced; }, 30000));
+  EXPECT_EQ(outbox.Count(), 0);
+  EXPECT_EQ(LabCount(s, "SELECT count(*) FROM lab_tests"), 2);
+  ExpectStoredOnce(s, first.TestId, 20000);
+  ExpectStoredOnce(s, second.TestId, 20000);
+}
+
+TEST(LabUpload, ProgramKilledDuringAnUploadIsFinishedAfterARestartWithoutADouble) {
+  const LabSettings s = rigtest::FreshLabDatabase(rigtest::SharedLabServer());
+  rigtest::TempDir dir;
+  WriteConfig(dir, s);
+  const SaveOutcome out{true, {}, QStringLiteral("/d/1.db"), 7};
+  const LabTestRecord record =
+      MakeLabRecord(s.RigName, {rigtest::LabSample(), {}, out, rigtest::LabActions(30000)}, "2026-03-14 09:30:00");
+  LabOutbox(LabOutbox::PathIn(dir.Path())).Add(record);
+
+  // A plain fork and exec: ThreadSanitizer follows those (Qt's process
+  // start shares the address space with the child until the exec).
+  const QByteArray program = RIG_BIN_DIR "/lab-upload", exeDir = dir.Path().toUtf8(),
+                   marker = dir.File("holding").toUtf8();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execl(program.constData(), program.constData(), exeDir.constData(), "--hold-mid-copy", marker.constData(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  const bool holding = rigtest::WaitFor([&] { return QFile::exists(dir.File("holding")); }, 20000);
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(holding) << "lab-upload never reached the middle of its upload";
+  // Nothing half-stored: the server rolled the dead program's work back.
+  ASSERT_TRUE(rigtest::WaitFor([&] { return LabCount(s, "SELECT count(*) FROM pg_stat_activity WHERE "
+                                                      "application_name = 'rig-lab' AND query LIKE 'COPY%'") == 0; }));
+  EXPECT_EQ(LabCount(s, "SELECT count(*) FROM lab_tests"), 0);
+  EXPECT_EQ(LabCount(s, "SELECT count(*) FROM lab_actions"), 0);
+
+  LabService restarted(dir.Path(), kQuickRetries);
+  ASSERT_TRUE(rigtest::WaitFor([&] { return Synced(restarted); }, 20000)) << restarted.StatusLine().toStdString();
+  EXPECT_EQ(LabCount(s, "SELECT count(*) FROM lab_tests"), 1);
+  ExpectStoredOnce(s, record.TestId, 30000);
+}
+
+TEST(LabUpload, ThreeRigsSavingAtOnceIntoOneDatabase) {
+  LabSettings s = rigtest::FreshLabDatabase(rigtest::SharedLabServer());
+  constexpr int kTests = 6;
+  const QString rigs[3] = {QStringLiteral("一号台"), QStringLiteral("二号台"), QStringLiteral("三号台")};
+  std::vector<std::thread> threads;
+  std::atomic<int> synced{0};
+  for (const QString& rig : rigs) {
+    threads.emplace_back([&, rig] {
+      rigtest::TempDir dir;
+      LabSettings mine = s;
+      mine.RigName = rig;
+      LabUploader uploader(mine, LabOutbox::PathIn(dir.Path()), kQuickRetries);
+      uploader.Start();  // every uploader applies the schema to the empty database at once
+      for (int t = 0; t < kTests; ++t) {
+        const SaveOutcome out{true, {}, QStringLiteral("/d/%1.db").arg(t), t + 1};
+        LabOutbox(LabOutbox::PathIn(dir.Path()))
+            .Add(MakeLabRecord(rig, {rigtest::LabSample(), {}, out, rigtest::LabActions(500 + t)}, "2026-03-14 09:30:00"));
+        uploader.Wake();
+      }
+      // Off the test thread: poll without its event loop, bounded.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      while (uploader.Status().Uploaded < kTests && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      if (uploader.Status().Uploaded == kTests) ++synced;
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(synced, 3);
+  EXPECT_EQ(LabScalar(s, "SELECT string_agg(version::text, ',') FROM lab_schema"),
+            QString::number(LatestLabSchemaVersion()));
+  EXPECT_EQ(LabScalar(s, "SELECT string_agg(rig_name || ':' || n, ',' ORDER BY rig_name) FROM "
+                         "(SELECT rig_name, count(*) AS n FROM lab_tests GROUP BY rig_name) x"),
+            QStringLiteral("一号台:6,三号台:6,二号台:6"))
+      << "per-rig counts";
+  EXPECT_EQ(LabCount(s, "SELECT count(*) FROM lab_actions"), 3 * (6 * 500 + 15));
+  EXPECT_EQ(LabCount(s, "SELECT count(*) FROM lab_tests t WHERE action_count <> "
+                        "(SELECT count(*) FROM lab_actions a WHERE a.test_id = t.test_id)"),
+            0);
+}
+
+TEST(LabUpload, ARefusedLoginIsSaidInWordsAndLocalSavesGoOn) {
+  const LabSettings good = rigtest::FreshLabDatabase(rigtest::SharedLabServer());
+  rigtest::TempDir dir;
+  LabSettings refused = good;
+  refused.PassFile = dir.File("wrong.pgpass");
+  ASSERT_TRUE(WritePasswordFile(refused.PassFile, refused, QStringLiteral("not-the-password")));
+  EXPECT_EQ(QFile::permissions(refused.PassFile) & (QFile::ReadGroup | QFile::ReadOther), 0);
+  WriteConfig(dir, refused);
+  LabService service(dir.Path(), kQuickRetries);
+  rigtest::SinkScope sink(&service);
+
+  const SaveOutcome saved = rigtest::SaveLabSample(dir.Path(), 10);
+  EXPECT_TRUE(saved.Ok) << saved.Error.toStdString();
+  EXPECT_EQ(SearchTests(dir.Path(), March14()).size(), 1u);
+  ASSERT_TRUE(rigtest::WaitFor([&] { return service.Status().Now == LabStatus::State::Unreachable; }, 20000));
+  EXPECT_EQ(service.StatusLine(), QStringLiteral("实验室数据库：无法连接：登录被拒绝（用户 rig）（待上传 1 个测试）"));
+  EXPECT_EQ(LabOutbox(LabOutbox::PathIn(dir.Path())).Count(), 1);
+  EXPECT_EQ(LabCount(good, "SELECT count(*) FROM pg_tables WHERE tablename = 'lab_tests'"), 0);
+
+  // Put right in the settings: the kept test goes up.
+  service.Reconfigure(good);
+  ASSERT_TRUE(rigtest::WaitFor([&] { return Synced(service); }, 20000)) << service.StatusLine().toStdString();
+  EXPECT_EQ(LabCount(good, "SELECT count(*) FROM lab_tests"), 1);
+}
+
+TEST(LabConnectionTest, EachProblemIsSaidInWords) {
+  const LabSettings good = rigtest::FreshLabDatabase(rigtest::SharedLabServer());
+  rigtest::TempDir dir;
+  LabSettings noServer = good, wrongPassword = good, noDatabase = good, noUser = good;
+  noServer.Port = 1;  // nothing listens there
+  wrongPassword.PassFile = dir.File("pgpass");
+  ASSERT_TRUE(WritePasswordFile(wrongPassword.PassFile, wrongPassword, QStringLiteral("x:y\\z")));
+  noDatabase.Database = QStringLiteral("没有的库");
+  noUser.User = QStringLiteral("nobody");
+  const struct {
+    const char* Case;
+    LabSettings Settings;
+    QString Expected;
+  } cases[] = {
+      {"reachable", good, QStringLiteral("连接成功（PostgreSQL 15")},
+      {"no server", noServer, QStringLiteral("服务器无法访问（127.0.0.1:1）")},
+      {"wrong password", wrongPassword, QStringLiteral("登录被拒绝（用户 rig）")},
+      {"unknown user", noUser, QStringLiteral("登录被拒绝（用户 nobody）")},
+      {"no database", noDatabase, QStringLiteral("数据库不存在（没有的库）")},
+      {"not set", LabSettings{}, QStringLiteral("未设置服务器地址")},
+  };
+  for (const auto& c : cases) {
+    const QString said = TestLabConnection(c.Settings);
+    EXPECT_TRUE(said.startsWith(c.Expected)) << c.Case << ": " << said.toStdString();
+    EXPECT_FALSE(said.contains(QStringLiteral("x:y"))) << c.Case;
+  }
+}
