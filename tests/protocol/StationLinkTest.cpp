@@ -254,7 +254,8 @@ TEST(StationLinkClose, ClosingInTheMiddleOfAStreamOfFramesNeverCrashes) {
     link->OpenLink();
     std::atomic<bool> stop{false};
     std::thread controller([&] {
-      while (!stop.load()) line.Send(status.repeated(40));
+      // Bounded: once the link is closed nobody reads and the line fills up.
+      while (!stop.load()) line.Send(status.repeated(40), 20);
     });
     ASSERT_TRUE(rigtest::WaitFor([&] { return frames > 0; }));
     QElapsedTimer t;
@@ -264,8 +265,8 @@ TEST(StationLinkClose, ClosingInTheMiddleOfAStreamOfFramesNeverCrashes) {
     link->CloseLink();
     link.reset();
     stop.store(true);
-    line.HangUp();
     controller.join();
+    line.HangUp();
   }
   InstallRunLog(nullptr);
 }

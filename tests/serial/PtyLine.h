@@ -31,10 +31,14 @@ class PtyLine {
   QString Device() const { return pty_.SlavePath(); }
   void HangUp() { pty_.Close(); }
 
-  // Writes all of `bytes` to the master.
-  bool Send(const QByteArray& bytes) {
+  // Writes all of `bytes` to the master; false when the line will not take
+  // them within `timeoutMs` (no limit when negative).
+  bool Send(const QByteArray& bytes, int timeoutMs = -1) {
     qsizetype done = 0;
+    QElapsedTimer timer;
+    timer.start();
     while (done < bytes.size()) {
+      if (timeoutMs >= 0 && timer.elapsed() > timeoutMs) return false;
       const ssize_t n = ::write(pty_.MasterFd(), bytes.constData() + done, bytes.size() - done);
       if (n > 0) {
         done += n;
