@@ -116,6 +116,15 @@ static void BM_SaveTest(benchmark::State& state) {
 }
 BENCHMARK(BM_SaveTest)->Arg(128000)->Arg(1280000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
+// The simple way of writing one action: its INSERT compiled and run alone.
+static void InsertOneAction(TSQLiteDatabase& db, const ActionRecord& r) {
+  db.RunSQL("INSERT INTO ControlState(DealTimes,CZDealTimes,State1,State2,State3,StrState1,StrState2,StrState3) "
+            "VALUES (?1,?2,?3,?4,?5,?6,?7,?8);",
+            {int64_t{r.Count}, int64_t{r.ActionNo}, int64_t{r.Closed[0]}, int64_t{r.Closed[1]},
+             int64_t{r.Closed[2]}, ToGbkLimited(r.Marks[0], 6), ToGbkLimited(r.Marks[1], 6),
+             ToGbkLimited(r.Marks[2], 6)});
+}
+
 // The same rows, the INSERT compiled again for every action (one transaction).
 static void BM_SaveCompilingEachRow(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
@@ -128,11 +137,7 @@ static void BM_SaveCompilingEachRow(benchmark::State& state) {
     db.RunSQL(SchemaStatement(QStringLiteral("ControlState")));
     db.RunSQL("BEGIN");
     for (const auto& r : q) {
-      db.RunSQL("INSERT INTO ControlState(DealTimes,CZDealTimes,State1,State2,State3,StrState1,StrState2,StrState3) "
-                "VALUES (?1,?2,?3,?4,?5,?6,?7,?8);",
-                {int64_t{r->Count}, int64_t{r->ActionNo}, int64_t{r->Closed[0]}, int64_t{r->Closed[1]},
-                 int64_t{r->Closed[2]}, ToGbkLimited(r->Marks[0], 6), ToGbkLimited(r->Marks[1], 6),
-                 ToGbkLimited(r->Marks[2], 6)});
+      InsertOneAction(db, *r);
     }
     db.RunSQL("COMMIT");
   }
@@ -152,11 +157,7 @@ static void BM_SaveOneCommitPerRow(benchmark::State& state) {
     TSQLiteDatabase db((folder.Exe() + "d.db").toUtf8());
     db.RunSQL(SchemaStatement(QStringLiteral("ControlState")));
     for (const auto& r : q) {
-      db.RunSQL("INSERT INTO ControlState(DealTimes,CZDealTimes,State1,State2,State3,StrState1,StrState2,StrState3) "
-                "VALUES (?1,?2,?3,?4,?5,?6,?7,?8);",
-                {int64_t{r->Count}, int64_t{r->ActionNo}, int64_t{r->Closed[0]}, int64_t{r->Closed[1]},
-                 int64_t{r->Closed[2]}, ToGbkLimited(r->Marks[0], 6), ToGbkLimited(r->Marks[1], 6),
-                 ToGbkLimited(r->Marks[2], 6)});
+      InsertOneAction(db, *r);
     }
   }
   PerAction(state, state.range(0));
