@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev qt6-translations-l10n
+  qt6-charts-dev libqt6opengl6-dev  # Qt Charts' CMake files need Qt OpenGL's
   libsqlite3-dev
   libxlsxwriter-dev poppler-utils unzip
   postgresql libpq-dev

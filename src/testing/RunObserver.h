@@ -1,5 +1,6 @@
 #pragma once
-// Who else hears of a station's run as it happens (the recovery journal).
+// Who else hears of a station's run as it happens (the recovery journal, the
+// live view).
 #include "core/ActionRecord.h"
 
 namespace rig {
@@ -14,6 +15,8 @@ class IRunObserver {
   virtual void ActionQueued(const ActionRecord& record) = 0;
   // The operator let the held test go unsaved.
   virtual void RunDiscarded() = 0;
+  // The operator pressed 继续测试 after a refused action.
+  virtual void RunContinued() {}
 };
 
 }  // namespace rig

@@ -12,6 +12,7 @@
 #include "testing/CommandFrames.h"
 #include "testing/RefusalCheck.h"
 #include "testing/RunObserver.h"
+#include "testing/RunPlan.h"
 #include "testing/StationController.h"
 #include "testing/TestModes.h"
 #include "testing/TestParameters.h"
@@ -97,7 +98,7 @@ bool TStationTestControl::LetGoOfHeldTest() {
 
 void TStationTestControl::DiscardHeldTest() {
   shared_.Actions.clear();
-  if (observer_) observer_->RunDiscarded();
+  Tell([](IRunObserver& o) { o.RunDiscarded(); });
   shared_.Model.On(StationEvent::TestDiscarded);
   Draw();
 }
@@ -105,15 +106,8 @@ void TStationTestControl::DiscardHeldTest() {
 void TStationTestControl::ContinueButtonClick() {
   SendContinue(*link_);
   shared_.State.EndTime = clock_();
+  Tell([](IRunObserver& o) { o.RunContinued(); });
 }
-
-namespace {
-// Actions of one cycle of a life test; operation tests run once.
-int ActionsPerCycle(int mode) {
-  if (mode == kLifeOpenCloseOpen) return 4;
-  return IsLifeMode(mode) ? 2 : 0;
-}
-}  // namespace
 
 bool TStationTestControl::ModeDiffers() const { return station_.SelectedTestMode(0) != shared_.Run.Mode; }
 
@@ -166,7 +160,7 @@ bool TStationTestControl::StartTest() {
     shared_.State.StartTime = clock_();
     shared_.State.EndTime = QDateTime();
     model.On(StationEvent::TestStarted, PanelTest());
-    if (observer_) observer_->RunStarted();
+    Tell([](IRunObserver& o) { o.RunStarted(); });
   }
   SetMarks({});
   Draw();
@@ -310,7 +304,7 @@ void TStationTestControl::AdoptActions() {
   shared_.State.EndTime = QDateTime();
   shared_.Model.On(StationEvent::ActionsAdopted, PanelTest());
   WriteLog(QStringLiteral("工位%1：收到未经本程序开始的测试的动作，作为一个测试记录").arg(Station()));
-  if (observer_) observer_->RunStarted();
+  Tell([](IRunObserver& o) { o.RunStarted(); });
   Draw();
 }
 
@@ -335,7 +329,7 @@ void TStationTestControl::QueueAction() {
   } catch (const std::exception&) {
     return;
   }
-  if (observer_) observer_->ActionQueued(*shared_.Actions.back());
+  Tell([this](IRunObserver& o) { o.ActionQueued(*shared_.Actions.back()); });
 }
 
 }  // namespace rig

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "core/ActionRecord.h"
 #include "core/StationModel.h"
@@ -35,7 +36,8 @@ class TStationTestControl {
 
   // The link is the window's to replace (the real serial link, or none).
   void SetLink(IStationWriter& link) { link_ = &link; }
-  void SetRunObserver(IRunObserver* observer) { observer_ = observer; }
+  // Observers hear of the run in the order they were added.
+  void AddRunObserver(IRunObserver* observer) { observers_.push_back(observer); }
   void SetSaver(Saver saver) { saver_ = std::move(saver); }
 
   int Station() const;
@@ -95,6 +97,10 @@ class TStationTestControl {
   void SetMarks(const std::array<QString, kBreakCount>& marks);
   void QueueAction();
   void Draw();
+  template <typename Call>
+  void Tell(Call call) {
+    for (IRunObserver* o : observers_) call(*o);
+  }
   // The test as the panel would send it now.
   HeldTest PanelTest() const;
   // True when nothing unsaved is held any more (saved, let go, or nothing
@@ -109,7 +115,7 @@ class TStationTestControl {
   StationShared& shared_;
   IStationView& view_;
   IStationWriter* link_;
-  IRunObserver* observer_ = nullptr;
+  std::vector<IRunObserver*> observers_;
   Saver saver_;
   Clock clock_;
   int32_t finalCount_ = 0;

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -19,7 +20,9 @@
 #include "protocol/Dispatch.h"
 #include "lab/LabService.h"
 #include "storage/JournalRecovery.h"
+#include "testing/RunWatchTexts.h"
 #include "ui/MessageBoxNotifier.h"
+#include "ui/RunWatchPanel.h"
 #include "ui/SearchResultfrm.h"
 #include "ui/SetCommfrm.h"
 #include "ui/StationPanel.h"
@@ -82,6 +85,31 @@ TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifie
     WireStation(s);
   }
   StartLabDatabase();
+  StartRunWatch();
+}
+
+void TfrmHX4417::StartRunWatch() {
+  stationStatus_ = new QLabel(statusBar());
+  stationStatus_->setObjectName(QStringLiteral("StationStatus"));
+  statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+  statusBar()->setSizeGripEnabled(false);
+  statusBar()->addWidget(stationStatus_, 1);
+  watchTimer_ = new QTimer(this);
+  watchTimer_->setObjectName(QStringLiteral("WatchTimer"));
+  watchTimer_->setInterval(kWatchIntervalMs);
+  connect(watchTimer_, &QTimer::timeout, this, &TfrmHX4417::WatchTimerTimer);
+  watchTimer_->start();
+  WatchTimerTimer();
+}
+
+void TfrmHX4417::WatchTimerTimer() {
+  QStringList lines;
+  for (int s = 1; s <= kStationCount; ++s) {
+    const RunWatchFigures figures = Station(s).WatchTick();
+    Panel(s).RunWatch().Draw(figures, Station(s).Watch());
+    lines << StatusLine(s, figures);
+  }
+  stationStatus_->setText(lines.join(QStringLiteral("　　　")));
 }
 
 void TfrmHX4417::StartLabDatabase() {

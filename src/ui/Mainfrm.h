@@ -46,6 +46,12 @@ class TfrmHX4417 : public QMainWindow {
   QTimer& RetryTimer(int station) { return Station(station).RetryTimer(); }
   TStationLink& Link(int station) { return Station(station).Link(); }
 
+  // The live view of both stations and the status bar line, redrawn at most
+  // five times a second whatever the controllers send.
+  static constexpr int kWatchIntervalMs = 200;
+  void WatchTimerTimer();
+  QTimer& WatchTimer() { return *watchTimer_; }
+
   // Where "帮助" hands the help document; the desktop by default.
   void SetHelpOpener(DocumentOpener opener) { helpOpener_ = std::move(opener); }
 
@@ -70,6 +76,7 @@ class TfrmHX4417 : public QMainWindow {
 
   void BuildMenu();
   void StartLabDatabase();
+  void StartRunWatch();
   QWidget* BuildToolBar(QWidget* parent);
   QWidget* BuildStations(QWidget* parent);
   void WireStation(int station);
@@ -129,6 +136,8 @@ class TfrmHX4417 : public QMainWindow {
   // Saved tests also go to the lab database; its state in one line.
   std::unique_ptr<lab::LabService> lab_;
   QLabel* labStatus_ = nullptr;
+  QTimer* watchTimer_ = nullptr;
+  QLabel* stationStatus_ = nullptr;  // both stations in the status bar
 };
 
 // "高压开关机械寿命磨合试验系统V1p3"

@@ -18,7 +18,8 @@ TStation::TStation(int number, const QString& exeDir, StationShared& shared, ISt
       controller_(number, shared, panel, stationNotifier),
       link_(number, shared, panel, stationNotifier, window, retryTimer_),
       control_(controller_, link_),
-      journal_(exeDir, number, shared, panel) {
+      journal_(exeDir, number, shared, panel),
+      watch_(number, shared) {
   retryTimer_.setObjectName(QStringLiteral("Timer%1").arg(StationDesign(number).Timer));
   retryTimer_.setInterval(1000);
   journal_.Journal().SetTroubleHandler([window, &stationNotifier](const QString& text) {
@@ -27,8 +28,14 @@ TStation::TStation(int number, const QString& exeDir, StationShared& shared, ISt
         window, [&stationNotifier, text] { stationNotifier.Notice(text, NoticeIcon::Information); },
         Qt::QueuedConnection);
   });
-  control_.SetRunObserver(&journal_);
+  control_.AddRunObserver(&journal_);  // the journal first: it keeps what must not be lost
+  control_.AddRunObserver(&watch_);
   control_.SetSaver([this] { return Save(); });
+}
+
+RunWatchFigures TStation::WatchTick() {
+  if (const std::optional<QString> line = watch_.Poll()) WriteLog(*line);
+  return watch_.Figures();
 }
 
 bool TStation::Save() {

@@ -11,6 +11,7 @@
 #include "protocol/StationWriter.h"
 #include "storage/StationJournal.h"
 #include "testing/StationController.h"
+#include "testing/RunWatch.h"
 #include "testing/StationTestControl.h"
 
 namespace rig {
@@ -34,6 +35,11 @@ class TStation {
   TStationTestControl& TestControl() { return control_; }
   TStationJournal& Journal() { return journal_; }
   QTimer& RetryTimer() { return retryTimer_; }
+  TRunWatch& Watch() { return watch_; }
+
+  // The live view's tick: what the run looks like now. A controller that
+  // went silent, or came back, goes into the run log here.
+  RunWatchFigures WatchTick();
 
   // The save button: true when the held test was saved.
   bool Save();
@@ -53,6 +59,7 @@ class TStation {
   TStationLink link_;
   TStationTestControl control_;
   TStationJournal journal_;
+  TRunWatch watch_;
   std::unique_ptr<IStationWriter> writer_;  // set only in tests
 };
 

@@ -10,6 +10,7 @@
 #include "testing/TestModes.h"
 #include "ui/DesignFont.h"
 #include "ui/Edit.h"
+#include "ui/RunWatchPanel.h"
 #include "ui/Shape.h"
 
 namespace rig {
@@ -69,6 +70,10 @@ TStationPanel::TStationPanel(const StationPanelDesign& design, QWidget* parent)
   setFont(DesignFont());
   BuildParameterBox();
   BuildBreakArea();
+  // In the blank below the break-state area, as wide as it.
+  runWatch_ = new TRunWatchPanel(design_.Station, this);
+  const QRect& breaks = design_.BreakBox;
+  runWatch_->setGeometry(breaks.left(), breaks.bottom() + 4, breaks.width(), TRunWatchPanel::kHeight);
 }
 
 void TStationPanel::BuildParameterBox() {

@@ -19,6 +19,7 @@ class QToolButton;
 namespace rig {
 
 class TEdit;
+class TRunWatchPanel;
 class TShape;
 
 class TStationPanel : public TCaptionedBox, public IStationView {
@@ -37,6 +38,8 @@ class TStationPanel : public TCaptionedBox, public IStationView {
 
   TEdit* ParameterEdit(int number) const;
   TEdit* IdentityEdit(int field) const { return identity_[field]; }
+  // The live view below the break-state area.
+  TRunWatchPanel& RunWatch() const { return *runWatch_; }
 
   // IStationView
   QString IdentityText(int field) const override;
@@ -93,6 +96,7 @@ class TStationPanel : public TCaptionedBox, public IStationView {
   QToolButton* continue_ = nullptr;
   QToolButton* save_ = nullptr;
   QAbstractButton* linkButton_ = nullptr;
+  TRunWatchPanel* runWatch_ = nullptr;
 };
 
 // The colour that stands for break A1, B1 or C1.
