@@ -127,10 +127,14 @@ std::optional<QString> TRunWatch::Poll() {
   const bool silent = running && !paused_ && now - lastActionMs_ > SilenceLimitMs();
   if (silent == silent_) return std::nullopt;
   silent_ = silent;
-  if (silent)
-    return QStringLiteral("工位%1：控制器已%2没有报告动作，测试仍在进行").arg(station_).arg(Duration(now - lastActionMs_));
+  if (silent) {
+    quietFromMs_ = lastActionMs_;
+    return QStringLiteral("工位%1：控制器已%2没有报告动作，测试仍在进行").arg(station_).arg(Duration(now - quietFromMs_));
+  }
   if (!running) return std::nullopt;
-  return QStringLiteral("工位%1：控制器恢复报告动作（停了%2）").arg(station_).arg(Duration(now - lastActionMs_));
+  return QStringLiteral("工位%1：控制器恢复报告动作（停了%2）")
+      .arg(station_)
+      .arg(Duration(lastActionMs_ - quietFromMs_));
 }
 
 RunWatchFigures TRunWatch::Figures() const {

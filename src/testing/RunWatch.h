@@ -104,6 +104,7 @@ class TRunWatch : public IRunObserver {
   std::array<QString, 3> lastMarks_;
   bool paused_ = false;
   bool silent_ = false;
+  int64_t quietFromMs_ = 0;  // the last action before the silence
 };
 
 }  // namespace rig

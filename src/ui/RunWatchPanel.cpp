@@ -14,10 +14,10 @@ constexpr int kRowTop = 30;
 constexpr int kRowHeight = 17;
 // Left edges: the run figures, the refusal table (break, 拒合, 拒分), the chart.
 constexpr int kFiguresLeft = 8;
-constexpr int kFiguresWidth = 190;
-constexpr int kTableLeft = 204;
+constexpr int kFiguresWidth = 196;
+constexpr int kTableLeft = 208;
 constexpr int kTableColumns[3] = {kTableLeft, kTableLeft + 44, kTableLeft + 96};
-constexpr int kTableWidth = 148;
+constexpr int kTableWidth = 146;
 constexpr int kChartLeft = kTableLeft + kTableWidth + 2;
 
 void SetIfChanged(QLabel* label, const QString& text) {
