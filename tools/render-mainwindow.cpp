@@ -1,4 +1,4 @@
-// render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|about|search|detail]
+// render-mainwindow OUT.png [--unlocked] [--live] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|about|search|detail]
 //
 // Builds the main window in a scratch folder (its own Config.ini and Log/),
 // shows it offscreen at the design size 1277 x 1021 and saves what it draws.
@@ -9,7 +9,9 @@
 // keeps one part of the picture and --zoom enlarges it N times, to look at it
 // closely; --form draws the
 // settings dialog, the about box, the search window (one saved test listed)
-// or the detail window (design contents) instead, at --size.
+// or the detail window (design contents) instead, at --size; --live draws
+// both stations in the middle of long tests, with the live view filled from
+// runs played on a made-up clock.
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -17,6 +19,8 @@
 
 #include "core/IniFile.h"
 #include "core/Notifier.h"
+#include "protocol/Frame.h"
+#include "protocol/StationWriter.h"
 #include "rigsim/PseudoTerminal.h"
 #include "storage/RecordStore.h"
 #include "storage/Schema.h"
@@ -24,6 +28,8 @@
 #include "ui/SearchDetailfrm.h"
 #include "ui/SearchResultfrm.h"
 #include "ui/SetCommfrm.h"
+#include "ui/StationPanel.h"
+#include "testing/TestModes.h"
 #include "ui/UDlgAbout.h"
 
 namespace {
@@ -63,6 +69,68 @@ std::unique_ptr<QWidget> SearchWindowWithOneTest(rig::TfrmHX4417& window, const 
   return search;
 }
 
+class Nowhere : public rig::IStationWriter {
+ public:
+  bool Write(const QByteArray&) override { return true; }
+};
+
+// Station 1 six hours into a 2,000-cycle life test, with a stop and three
+// refusals behind it, its controller just gone quiet; station 2's 合分 test
+// stopped by a lost line.
+void PlayLiveRuns(rig::TfrmHX4417& window, int64_t& now) {
+  now = QDateTime::currentMSecsSinceEpoch() - 6 * 3600 * 1000LL;
+  for (int s = 1; s <= 2; ++s) {
+    window.Station(s).Watch().SetClock([&now] { return now; });
+    window.SetStationWriter(s, std::make_unique<Nowhere>());
+    window.Link(s).OnLinkReply(rig::kLinkAccepted);
+  }
+  const auto status = [&window](int s, int32_t count, uint8_t bits) {
+    uint8_t f[rig::kFrameOverhead + rig::kActionStatusLength] = {uint8_t(s), rig::kCodeStatus, rig::kActionStatusLength, 0};
+    rig::WriteInt32Le(f + rig::kFrameHeaderSize, count);
+    f[rig::kFrameHeaderSize + 4] = bits;
+    window.TestControl(s).OnStatusFrame(f, static_cast<int>(sizeof f));
+  };
+  rig::TStationPanel& one = window.Panel(1);
+  one.CheckMode(17);
+  one.SetParameterText(9, QStringLiteral("2000"));
+  one.CheckRefusalOption(rig::kDoNotIgnoreRefusals);
+  window.TestControl(1).StartButtonClick();
+  rig::TStationPanel& two = window.Panel(2);
+  two.CheckMode(18);
+  two.SetParameterText(12, QStringLiteral("500"));
+
+  // The window's tick, every half minute of the made-up time.
+  const auto wait = [&](int64_t ms) {
+    for (const int64_t until = now + ms; now < until;) {
+      now = std::min(until, now + 30'000);
+      window.WatchTimerTimer();
+    }
+  };
+  for (int32_t c = 1; c <= 1000; ++c) {
+    wait(10'400 + (c % 7) * 150);
+    status(1, c, 0x00);
+    const bool refused = c == 120 || c == 560 || c == 910;
+    wait(10'400);
+    status(1, c, refused ? 0x11 : 0x15);  // B1 stays open
+    if (refused) {
+      wait(4 * 60'000);  // the operator looks, then continues
+      window.TestControl(1).ContinueButtonClick();
+    }
+    if (c == 400) wait(15 * 60'000);  // the controller stops for a quarter of an hour
+    if (c == 880) window.TestControl(2).StartButtonClick();
+    if (c > 880) {  // station 2's last 40 minutes: two cycles per station-1 cycle
+      const int32_t c2 = 2 * (c - 880);
+      status(2, c2 - 1, 0x15);
+      status(2, c2 - 1, 0x00);
+      status(2, c2, 0x15);
+      status(2, c2, 0x00);
+    }
+    if (c == 993) window.Link(2).OnPortFailed(QString());  // station 2's line goes
+  }
+  wait(90'000);  // station 1's controller goes quiet
+  window.WatchTimerTimer();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -75,9 +143,12 @@ int main(int argc, char* argv[]) {
   QRect crop;
   QString form;
   int zoom = 1;
+  bool live = false;
   for (int i = 0; i < args.size(); ++i) {
     if (args[i] == QLatin1String("--unlocked")) {
       unlocked = true;
+    } else if (args[i] == QLatin1String("--live")) {
+      live = true;
     } else if (args[i] == QLatin1String("--size") && i + 1 < args.size()) {
       const QStringList wh = args[++i].split(QLatin1Char('x'));
       if (wh.size() == 2) size = QSize(wh[0].toInt(), wh[1].toInt());
@@ -93,7 +164,7 @@ int main(int argc, char* argv[]) {
     }
   }
   if (out.isEmpty() || !size.isValid()) {
-    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|about|search|detail]\n";
+    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--live] [--form setcomm|about|search|detail]\n";
     return 2;
   }
 
@@ -121,6 +192,11 @@ int main(int argc, char* argv[]) {
       window.SetStationControlsEnabled(2, true);
     }
     QApplication::processEvents();
+    int64_t now = 0;
+    if (live) {
+      PlayLiveRuns(window, now);
+      QApplication::processEvents();
+    }
     std::unique_ptr<QWidget> dialog;
     if (form == QLatin1String("setcomm"))
       dialog = std::make_unique<rig::TfrmSetComm>(window.Shared(), window.Notifier(), &window);

@@ -70,6 +70,7 @@ void TRunWatch::ActionQueued(const ActionRecord& record) {
   int32_t cycles = 0;
   if (step > 0 && step <= kMaxCycleStep) {
     cycles = step;
+    if (stretchCycles_ == 0) firstCycleMs_ = now;
     stretchCycles_ += step;
     lastCycleMs_ = now;
     minute_.Add(now, step);
@@ -97,8 +98,10 @@ void TRunWatch::RunContinued() {
 }
 
 std::optional<int64_t> TRunWatch::MeanCycleMs() const {
-  if (stretchCycles_ < 1) return std::nullopt;
-  return std::max<int64_t>(1, (lastCycleMs_ - stretchStartMs_) / stretchCycles_);
+  // Between the stretch's first and last cycle: the wait for the first one
+  // (a rig still getting ready) is not pace.
+  if (stretchCycles_ < 2) return std::nullopt;
+  return std::max<int64_t>(1, (lastCycleMs_ - firstCycleMs_) / (stretchCycles_ - 1));
 }
 
 int64_t TRunWatch::SilenceLimitMs() const {
@@ -156,8 +159,7 @@ RunWatchFigures TRunWatch::Figures() const {
   if (plan_.Life && running) {
     const int64_t window = std::min(kMinuteMs, now - stretchStartMs_);
     if (stretchCycles_ > 0 && window > 0) f.RatePerMinute = double(minute_.Sum(now)) * kMinuteMs / double(window);
-    const std::optional<int64_t> cycle = stretchCycles_ > 0 ? MeanCycleMs() : std::optional<int64_t>();
-    const int64_t perCycle = cycle.value_or(plan_.DelayMs);
+    const int64_t perCycle = MeanCycleMs().value_or(plan_.DelayMs);
     if (plan_.SetCount > 0 && perCycle > 0) {
       f.LeftMs = std::max<int64_t>(0, plan_.SetCount - lastCount_) * perCycle;
       f.EndAtMs = now + *f.LeftMs;

@@ -93,6 +93,7 @@ class TRunWatch : public IRunObserver {
   // The current stretch of steady running.
   int64_t stretchStartMs_ = 0;
   int32_t stretchCycles_ = 0;
+  int64_t firstCycleMs_ = 0;
   int64_t lastCycleMs_ = 0;
   int64_t lastActionMs_ = 0;
   TMinuteCount minute_;

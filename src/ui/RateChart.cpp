@@ -17,13 +17,20 @@ namespace {
 // Up to this many minutes the time axis counts minutes, beyond it hours.
 constexpr double kMinutesAxisLimit = 120;
 
-// 1, 2 or 5 times a power of ten, at least `value`.
-double NiceCeiling(double value) {
-  if (value <= 0) return 1;
-  const double power = std::pow(10.0, std::floor(std::log10(value)));
-  for (double step : {1.0, 2.0, 5.0, 10.0})
-    if (step * power >= value) return step * power;
-  return 10 * power;
+// Shows 0 to `top` rounded up to a whole number of 1, 2 or 5 x 10^k steps,
+// at most six of them, with a tick at each.
+void SetNiceRange(QValueAxis* axis, double top) {
+  top = std::max(top, 1e-9);
+  double step = std::pow(10.0, std::floor(std::log10(top / 6)));
+  for (double m : {1.0, 2.0, 5.0, 10.0}) {
+    if (std::ceil(top / (m * step) - 1e-9) <= 6) {
+      step *= m;
+      break;
+    }
+  }
+  const double intervals = std::max(1.0, std::ceil(top / step - 1e-9));
+  axis->setRange(0, intervals * step);
+  axis->setTickCount(static_cast<int>(intervals) + 1);
 }
 
 QFont AxisFont() {
@@ -102,14 +109,14 @@ void TRateChart::Draw(const TRateHistory& history, int64_t nowMs, std::optional<
   }
   rate_->replace(line);
   refusals_->replace(marks);
-  const double span = NiceCeiling(spanMinutes / unit);
+  const double span = spanMinutes / unit;
   if (expectedPerMinute)
-    expected_->replace(QList<QPointF>{{0, *expectedPerMinute}, {span, *expectedPerMinute}});
+    expected_->replace(QList<QPointF>{{0, *expectedPerMinute}, {2 * span, *expectedPerMinute}});
   else
     expected_->clear();
   time_->setTitleText(hours ? QStringLiteral("小时") : QStringLiteral("分钟"));
-  time_->setRange(0, span);
-  perMinute_->setRange(0, NiceCeiling(top * 1.15));
+  SetNiceRange(time_, span);
+  SetNiceRange(perMinute_, std::max(1.0, top * 1.15));
 }
 
 int TRateChart::PointCount() const { return static_cast<int>(rate_->count()); }
