@@ -13,7 +13,9 @@
 //     own mode;
 //   - unsaved actions of a test that is not running can always be saved;
 //   - every saved test has whole times, the end not before the start;
-//   - the station's model keeps its own invariants.
+//   - the station's model keeps its own invariants;
+//   - the live view counts the refusals the records carry, keeps its history
+//     bounded and calls a controller silent only while a run goes on.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <QCoreApplication>
@@ -27,6 +29,7 @@
 #include "storage/SQLite3.h"
 #include "storage/SQLiteTable3.h"
 #include "testing/LinkedStation.h"
+#include "testing/RunWatch.h"
 
 namespace {
 
@@ -63,6 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QDir().mkpath(exeDir);
   rigtest::LinkedStation s(in.ConsumeBool() ? 1 : 2, exeDir);
   rig::TStationModel& model = s.shared.Model;
+  rig::TRunWatch watch(s.number, s.shared, [&s] { return s.now.toMSecsSinceEpoch(); });
+  s.control.AddRunObserver(&watch);
+  bool everSaved = false;
 
   static const bool trace = std::getenv("STATION_EVENTS_TRACE") != nullptr;
   bool startPressed = false;  // a press not yet answered by a start command
@@ -139,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                        s.notifier.unsavedAnswer == rig::UnsavedChoice::Discard;
     if (saved) CheckLastSavedTimes(exeDir);
     if (saved || letGo) unsaved = 0;
+    everSaved = everSaved || saved;
     if (status) ++unsaved;
     if (s.shared.Actions.size() != unsaved)
       Fail("the queue lost or gained actions nobody saved or let go:",
@@ -157,6 +164,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if ((s.view.startCaption == QStringLiteral("取消测试")) != model.IsRunning())
       Fail("the start button says something else than the run");
     if (const QString broken = model.CheckInvariants(); !broken.isEmpty()) Fail("model:", broken);
+
+    // The live view counts the held test's refusals as its records carry
+    // them (a save in the middle of a run empties the queue, not the view).
+    watch.Poll();
+    const rig::RunWatchFigures f = watch.Figures();
+    if (f.Silent && !model.IsRunning()) Fail("a controller called silent while nothing runs");
+    if (watch.History().Buckets().size() > rig::TRateHistory::kMaxBuckets) Fail("the rate history grew");
+    if (model.HoldsTest()) {
+      int32_t marked = 0, counted = 0;
+      for (const auto& r : s.shared.Actions)
+        for (const QString& m : r->Marks) marked += m.isEmpty() ? 0 : 1;
+      for (const rig::BreakRefusalCount& b : f.Refusals) counted += b.Closings + b.Openings;
+      if (counted < marked || (!everSaved && counted != marked))
+        Fail("the live view's refusals differ from the records':",
+             QStringLiteral("%1 counted, %2 marked").arg(counted).arg(marked));
+    }
   }
   return 0;
 }

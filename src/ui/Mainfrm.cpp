@@ -128,6 +128,7 @@ void TfrmHX4417::StartLabDatabase() {
 }
 
 TfrmHX4417::~TfrmHX4417() {
+  watchTimer_->stop();  // closing the links pumps events: no redraw of what is going
   SetSavedTestSink(nullptr);
   lab_.reset();  // the uploader ends; the outbox keeps what it has not sent
   FormDestroy();

@@ -11,6 +11,8 @@
 
 #include "../ui/SimulatedRig.h"
 #include "testing/TestParameters.h"
+#include "ui/RunWatchPanel.h"
+#include "ui/StationPanel.h"
 
 namespace rig {
 namespace {
@@ -56,6 +58,8 @@ TEST_F(Soak, ALongLifeTestLosesNoActionAndKeepsMemoryBounded) {
     ++expected;
   }
   EXPECT_EQ(Find<QLabel>("Label37")->text(), "32000");
+  window->WatchTimerTimer();  // the live view heard every action too
+  EXPECT_EQ(window->Panel(1).RunWatch().Shown().Progress, QStringLiteral("32000 / 32000 次（100.0%）"));
   const long grownMb = (ResidentKb() - before) / 1024;
   RecordProperty("resident_growth_mb", static_cast<int>(grownMb));
   EXPECT_LT(grownMb, 200) << "the queue of 128,000 actions should take a few tens of MB";
