@@ -73,6 +73,21 @@ void BM_ActionStatus(benchmark::State& state) {
 }
 BENCHMARK(BM_ActionStatus)->Arg(0)->Arg(1);
 
+// The live view's own part of it: what it does with one queued action.
+void BM_WatchHearsAction(benchmark::State& state) {
+  Station station(false);
+  rig::ActionRecord record;
+  int64_t i = 0;
+  for (auto _ : state) {
+    record.Count = static_cast<int32_t>(++i / 2);
+    record.Marks[1] = i % 1000 == 0 ? QStringLiteral("拒合") : QString();
+    station.now += 10'000;
+    station.watch.ActionQueued(record);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_WatchHearsAction);
+
 // One station's share of the window's tick, after `range(0)` actions.
 void BM_WatchTick(benchmark::State& state) {
   Station station(true);

@@ -58,7 +58,8 @@ class TRunWatch : public IRunObserver {
   // IRunObserver: called on the window thread as the run goes.
   void RunStarted() override;
   void ActionQueued(const ActionRecord& record) override;
-  void RunDiscarded() override {}
+  // A saved test stays on view until the next start; one let go does not.
+  void RunDiscarded() override { hasRun_ = false; }
   void RunContinued() override;
 
   // The display's tick: follows the station's model and notices a silent
