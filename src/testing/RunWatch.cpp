@@ -51,6 +51,7 @@ void TRunWatch::RunStarted() {
   lastMarks_ = {};
   paused_ = false;
   silent_ = false;
+  quietLastedMs_.reset();
   BeginStretch(now);
 }
 
@@ -135,9 +136,9 @@ std::optional<QString> TRunWatch::Poll() {
     return QStringLiteral("工位%1：控制器已%2没有报告动作，测试仍在进行").arg(station_).arg(Duration(now - quietFromMs_));
   }
   if (!running) return std::nullopt;
-  return QStringLiteral("工位%1：控制器恢复报告动作（停了%2）")
-      .arg(station_)
-      .arg(Duration(lastActionMs_ - quietFromMs_));
+  quietLastedMs_ = lastActionMs_ - quietFromMs_;
+  quietEndedMs_ = lastActionMs_;
+  return QStringLiteral("工位%1：控制器恢复报告动作（停了%2）").arg(station_).arg(Duration(*quietLastedMs_));
 }
 
 RunWatchFigures TRunWatch::Figures() const {
@@ -172,6 +173,8 @@ RunWatchFigures TRunWatch::Figures() const {
   f.Paused = running && paused_;
   f.Silent = silent_ && running;
   if (f.Silent) f.SilentForMs = now - lastActionMs_;
+  if (running && !f.Silent && quietLastedMs_ && now - quietEndedMs_ < kResumeShownMs)
+    f.ResumedAfterMs = quietLastedMs_;
   return f;
 }
 

@@ -44,6 +44,8 @@ struct RunWatchFigures {
   bool Paused = false;               // a refused action: the controller waits for 继续测试
   bool Silent = false;
   int64_t SilentForMs = 0;
+  // For a minute after a silent controller came back: how long it was quiet.
+  std::optional<int64_t> ResumedAfterMs;
 };
 
 class TRunWatch : public IRunObserver {
@@ -51,6 +53,8 @@ class TRunWatch : public IRunObserver {
   using Clock = std::function<int64_t()>;  // ms since the epoch
   // A silence shorter than this is never reported, whatever the delays.
   static constexpr int64_t kMinSilenceMs = 5'000;
+  // How long the panel says that a silent controller came back.
+  static constexpr int64_t kResumeShownMs = 60'000;
 
   TRunWatch(int station, const StationShared& shared, Clock clock = {});
   void SetClock(Clock clock) { clock_ = std::move(clock); }
@@ -107,6 +111,8 @@ class TRunWatch : public IRunObserver {
   bool paused_ = false;
   bool silent_ = false;
   int64_t quietFromMs_ = 0;  // the last action before the silence
+  std::optional<int64_t> quietLastedMs_;  // of the last silence that ended
+  int64_t quietEndedMs_ = 0;
 };
 
 }  // namespace rig

@@ -17,6 +17,7 @@ QString Clock(int64_t ms) { return QDateTime::fromMSecsSinceEpoch(ms).toString(Q
 QString RunWords(const RunWatchFigures& f) {
   if (f.Silent) return QStringLiteral("控制器无响应 %1").arg(DurationText(f.SilentForMs));
   if (f.Paused) return QStringLiteral("拒动作，控制器等待继续测试");
+  if (f.ResumedAfterMs) return QStringLiteral("已恢复，停了 %1").arg(DurationText(*f.ResumedAfterMs));
   switch (f.Run) {
     case RunState::Idle: return QStringLiteral("空闲");
     case RunState::StartRequested: return QStringLiteral("等待控制器应答开始");

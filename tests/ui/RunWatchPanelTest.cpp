@@ -128,7 +128,11 @@ TEST_F(RunWatchWindow, ASilentControllerShowsOnThePanelInTheStatusBarAndInTheRun
   now += 10'000;
   Status(2, 4, 0x00);
   window->WatchTimerTimer();
-  EXPECT_EQ(Label(2, "RunWords"), QStringLiteral("状态：运行中"));
+  EXPECT_EQ(Label(2, "RunWords"), QStringLiteral("状态：已恢复，停了 00:01:11"));
+  now += 60'000;
+  Status(2, 4, 0x15);
+  window->WatchTimerTimer();
+  EXPECT_EQ(Label(2, "RunWords"), QStringLiteral("状态：运行中")) << "said for a minute";
 
   QFile log(window->Shared().LogFileName());
   ASSERT_TRUE(log.open(QIODevice::ReadOnly));
