@@ -58,6 +58,7 @@ void TRunWatch::RunStarted() {
 void TRunWatch::BeginStretch(int64_t nowMs) {
   stretchStartMs_ = nowMs;
   stretchCycles_ = 0;
+  cyclesAfterFirst_ = 0;
   lastCycleMs_ = nowMs;
   lastActionMs_ = nowMs;
 }
@@ -72,6 +73,7 @@ void TRunWatch::ActionQueued(const ActionRecord& record) {
   if (step > 0 && step <= kMaxCycleStep) {
     cycles = step;
     if (stretchCycles_ == 0) firstCycleMs_ = now;
+    else cyclesAfterFirst_ += step;
     stretchCycles_ += step;
     lastCycleMs_ = now;
     minute_.Add(now, step);
@@ -101,8 +103,8 @@ void TRunWatch::RunContinued() {
 std::optional<int64_t> TRunWatch::MeanCycleMs() const {
   // Between the stretch's first and last cycle: the wait for the first one
   // (a rig still getting ready) is not pace.
-  if (stretchCycles_ < 2) return std::nullopt;
-  return std::max<int64_t>(1, (lastCycleMs_ - firstCycleMs_) / (stretchCycles_ - 1));
+  if (cyclesAfterFirst_ < 1) return std::nullopt;
+  return std::max<int64_t>(1, (lastCycleMs_ - firstCycleMs_) / cyclesAfterFirst_);
 }
 
 int64_t TRunWatch::SilenceLimitMs() const {

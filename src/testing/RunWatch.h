@@ -99,6 +99,7 @@ class TRunWatch : public IRunObserver {
   int64_t stretchStartMs_ = 0;
   int32_t stretchCycles_ = 0;
   int64_t firstCycleMs_ = 0;
+  int32_t cyclesAfterFirst_ = 0;  // the mean cycle is measured over these
   int64_t lastCycleMs_ = 0;
   int64_t lastActionMs_ = 0;
   TMinuteCount minute_;
