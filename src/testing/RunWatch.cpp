@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <algorithm>
+#include <chrono>
 
 #include "core/GlobVar.h"
 
@@ -28,16 +29,26 @@ QString Duration(int64_t ms) {
 }  // namespace
 
 TRunWatch::TRunWatch(int station, const StationShared& shared, Clock clock)
-    : station_(station),
-      shared_(shared),
-      clock_(clock ? std::move(clock) : Clock([] { return QDateTime::currentMSecsSinceEpoch(); })) {}
+    : station_(station), shared_(shared) {
+  if (clock) {
+    SetClock(std::move(clock));
+    return;
+  }
+  SetClocks(
+      [] {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+      },
+      [] { return QDateTime::currentMSecsSinceEpoch(); });
+}
 
 void TRunWatch::RunStarted() {
   const int64_t now = clock_();
   hasRun_ = true;
   plan_ = PlanOf(shared_.Model.Held());
+  // The test's start, when it lies behind (actions adopted a moment ago), on the steady clock.
   const QDateTime& start = shared_.State.StartTime;
-  startMs_ = start.isValid() ? std::min<int64_t>(now, start.toMSecsSinceEpoch()) : now;
+  startMs_ = now - (start.isValid() ? std::max<int64_t>(0, wall_() - start.toMSecsSinceEpoch()) : 0);
   endMs_.reset();
   running_ = shared_.Model.IsRunning();
   lastCount_ = shared_.Run.CountDone;
@@ -85,7 +96,7 @@ void TRunWatch::ActionQueued(const ActionRecord& record) {
       else if (record.Marks[b] == QStringLiteral("拒分")) ++refusals_[b].Openings;
     }
     lastRefusalCount_ = record.Count;
-    lastRefusalAtMs_ = now;
+    lastRefusalAtMs_ = wall_();
   }
   for (int b = 0; b < kBreakCount; ++b) lastMarks_[b] = record.Marks[b];
   paused_ = refused;  // the controller stops after a refusal the operator heeds
@@ -165,7 +176,7 @@ RunWatchFigures TRunWatch::Figures() const {
     const int64_t perCycle = MeanCycleMs().value_or(plan_.DelayMs);
     if (plan_.SetCount > 0 && perCycle > 0) {
       f.LeftMs = std::max<int64_t>(0, plan_.SetCount - lastCount_) * perCycle;
-      f.EndAtMs = now + *f.LeftMs;
+      f.EndAtMs = wall_() + *f.LeftMs;
     }
   }
   f.Refusals = refusals_;

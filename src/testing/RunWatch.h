@@ -36,10 +36,10 @@ struct RunWatchFigures {
   std::optional<double> RatePerMinute;          // cycles in the last minute
   std::optional<double> ExpectedRatePerMinute;  // from the delays alone
   std::optional<int64_t> LeftMs;                // life tests while running
-  std::optional<int64_t> EndAtMs;
+  std::optional<int64_t> EndAtMs;               // wall clock
   std::array<BreakRefusalCount, 3> Refusals{};
   int32_t LastRefusalCount = 0;
-  std::optional<int64_t> LastRefusalAtMs;
+  std::optional<int64_t> LastRefusalAtMs;  // wall clock
   std::array<QString, 3> LastMarks;  // of the latest action
   bool Paused = false;               // a refused action: the controller waits for 继续测试
   bool Silent = false;
@@ -50,14 +50,22 @@ struct RunWatchFigures {
 
 class TRunWatch : public IRunObserver {
  public:
-  using Clock = std::function<int64_t()>;  // ms since the epoch
+  using Clock = std::function<int64_t()>;  // ms
   // A silence shorter than this is never reported, whatever the delays.
   static constexpr int64_t kMinSilenceMs = 5'000;
   // How long the panel says that a silent controller came back.
   static constexpr int64_t kResumeShownMs = 60'000;
 
+  // Intervals (pace, silence, elapsed) are measured on a steady clock, so a
+  // wall clock set back or forward during a run of days neither blinds nor
+  // fakes the silence check; times of day come from the wall clock. Without
+  // clocks, the machine's; given one, it serves as both.
   TRunWatch(int station, const StationShared& shared, Clock clock = {});
-  void SetClock(Clock clock) { clock_ = std::move(clock); }
+  void SetClock(Clock clock) { SetClocks(clock, clock); }
+  void SetClocks(Clock steady, Clock wall) {
+    clock_ = std::move(steady);
+    wall_ = std::move(wall);
+  }
 
   // IRunObserver: called on the window thread as the run goes.
   void RunStarted() override;
@@ -71,7 +79,7 @@ class TRunWatch : public IRunObserver {
   std::optional<QString> Poll();
   RunWatchFigures Figures() const;
   const TRateHistory& History() const { return history_; }
-  int64_t Now() const { return clock_(); }
+  int64_t Now() const { return clock_(); }  // steady
   // Changes whenever the chart has something new to show.
   uint64_t HistoryVersion() const { return historyVersion_; }
 
@@ -86,6 +94,7 @@ class TRunWatch : public IRunObserver {
   const int station_;
   const StationShared& shared_;
   Clock clock_;
+  Clock wall_;
 
   bool hasRun_ = false;
   RunPlan plan_;

@@ -180,6 +180,26 @@ TEST(RunWatch, NoSilenceOnceTheRunHasStoppedNorRightAfterItResumes) {
   EXPECT_EQ(f.Link, LinkState::Connected);
 }
 
+TEST(RunWatch, AWallClockSetBackOrForwardNeitherBlindsNorFakesTheSilenceCheck) {
+  for (const int64_t jump : {-3'600'000LL, 3'600'000LL}) {
+    SCOPED_TRACE(jump);
+    Watched w;
+    int64_t offset = 0;
+    w.watch.SetClocks([&w] { return w.Now(); }, [&] { return w.Now() + offset; });
+    w.Start(10, 10);
+    for (int i = 0; i < 5; ++i) w.Cycle(20);
+    offset = jump;  // somebody sets the machine's clock
+    w.Wait(30);
+    EXPECT_EQ(w.watch.Poll(), std::nullopt);
+    RunWatchFigures f = w.watch.Figures();
+    EXPECT_EQ(f.ElapsedMs, 130 * kSecond);
+    ASSERT_TRUE(f.EndAtMs && f.LeftMs);
+    EXPECT_EQ(*f.EndAtMs, w.Now() + offset + *f.LeftMs) << "the end is a time of day";
+    w.Wait(31);
+    EXPECT_TRUE(w.watch.Poll().has_value());
+  }
+}
+
 TEST(RunWatch, AWeekOfCyclesKeepsTheSameSmallHistoryAndLosesNoCycle) {
   TRateHistory h;
   const int64_t start = 1'700'000'000'000;

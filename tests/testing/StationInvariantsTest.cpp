@@ -231,7 +231,9 @@ TEST(StationInvariants, StartingOverAnUnsavedTestAsksFirst) {
       EXPECT_EQ(s.StartFrames().size(), c.starts);
       EXPECT_EQ(s.shared.Actions.size(), c.queued);
       EXPECT_EQ(rig.SavedTests().size(), c.saved);
-      if (c.answer == UnsavedChoice::Cancel) EXPECT_TRUE(s.view.saveEnabled);
+      if (c.answer == UnsavedChoice::Cancel) {
+        EXPECT_TRUE(s.view.saveEnabled);
+      }
     }
   }
 }

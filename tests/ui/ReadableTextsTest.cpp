@@ -42,7 +42,9 @@ TEST(StationCountLine, CountsUpToThirtyTwoThousandStayClearOfTheSlashAndThePromp
         EXPECT_EQ(slash->x(), kCountSlashLeft);
         EXPECT_EQ(set->x(), kSetCountLeft);
         EXPECT_EQ(times->x(), kCountTimesLeft);
-        if (QByteArray(count).size() <= 3) EXPECT_EQ(done->x(), kDoneCountLeft) << what;
+        if (QByteArray(count).size() <= 3) {
+          EXPECT_EQ(done->x(), kDoneCountLeft) << what;
+        }
       }
     }
   }

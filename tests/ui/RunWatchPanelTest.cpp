@@ -74,13 +74,15 @@ TEST_F(RunWatchWindow, FitsBelowTheButtonsAndItsLongestWordsFitTheirPlaces) {
     EXPECT_TRUE(box.top() < view.geometry().top() && view.geometry().bottom() <= box.bottom() &&
                 view.geometry().right() <= box.right())
         << "inside the station box at the window's size";
-    for (QWidget* sibling : panel.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-      if (sibling != &view && sibling->isVisible())
+    for (QWidget* sibling : panel.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+      if (sibling != &view && sibling->isVisible()) {
         EXPECT_FALSE(sibling->geometry().intersects(view.geometry())) << sibling->objectName().toStdString();
+      }
+    }
     view.Draw(worst, window->Station(s).Watch());
-    for (QLabel* label : view.findChildren<QLabel*>())
-      if (label->parent() == &view)
-        EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
+    for (QLabel* label : view.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+      EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
+    }
   }
 }
 
