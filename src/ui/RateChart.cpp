@@ -42,8 +42,10 @@ QFont AxisFont() {
 }  // namespace
 
 TRateChart::TRateChart(QWidget* parent)
-    : QChartView(parent),
-      chart_(new QChart),
+    // Given its chart at once: a chart view made without one makes its own,
+    // and a later setChart() lets go of that one without freeing it.
+    : QChartView(new QChart, parent),
+      chart_(chart()),
       rate_(new QLineSeries),
       expected_(new QLineSeries),
       refusals_(new QScatterSeries),
@@ -79,7 +81,6 @@ TRateChart::TRateChart(QWidget* parent)
     s->attachAxis(time_);
     s->attachAxis(perMinute_);
   }
-  setChart(chart_);
   Clear();
 }
 
