@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "core/GlobVar.h"
+#include "testing/RunWatchTexts.h"
 
 namespace rig {
 namespace {
@@ -17,13 +18,6 @@ constexpr int32_t kMaxCycleStep = 4;
 
 bool Marked(const ActionRecord& record) {
   return std::any_of(std::begin(record.Marks), std::end(record.Marks), [](const QString& m) { return !m.isEmpty(); });
-}
-
-QString Duration(int64_t ms) {
-  const int64_t s = ms / 1000;
-  if (s < 60) return QStringLiteral("%1秒").arg(s);
-  if (s < 3600) return QStringLiteral("%1分%2秒").arg(s / 60).arg(s % 60);
-  return QStringLiteral("%1小时%2分").arg(s / 3600).arg(s % 3600 / 60);
 }
 
 }  // namespace
@@ -146,12 +140,12 @@ std::optional<QString> TRunWatch::Poll() {
   silent_ = silent;
   if (silent) {
     quietFromMs_ = lastActionMs_;
-    return QStringLiteral("工位%1：控制器已%2没有报告动作，测试仍在进行").arg(station_).arg(Duration(now - quietFromMs_));
+    return SilenceLogLine(station_, now - quietFromMs_);
   }
   if (!running) return std::nullopt;
   quietLastedMs_ = lastActionMs_ - quietFromMs_;
   quietEndedMs_ = lastActionMs_;
-  return QStringLiteral("工位%1：控制器恢复报告动作（停了%2）").arg(station_).arg(Duration(*quietLastedMs_));
+  return ResumeLogLine(station_, *quietLastedMs_);
 }
 
 RunWatchFigures TRunWatch::Figures() const {

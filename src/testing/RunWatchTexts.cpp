@@ -28,6 +28,14 @@ QString RunWords(const RunWatchFigures& f) {
                                         : QStringLiteral("测试已停止，未保存");
 }
 
+// "45秒", "1分1秒", "26小时3分": as a sentence in the log says it.
+QString SpokenDuration(int64_t ms) {
+  const int64_t s = ms / 1000;
+  if (s < 60) return QStringLiteral("%1秒").arg(s);
+  if (s < 3600) return QStringLiteral("%1分%2秒").arg(s / 60).arg(s % 60);
+  return QStringLiteral("%1小时%2分").arg(s / 3600).arg(s % 3600 / 60);
+}
+
 int Percent10(int32_t done, int32_t of) { return of > 0 ? int(int64_t(done) * 1000 / of) : 0; }
 
 }  // namespace
@@ -93,6 +101,14 @@ RunWatchTexts TextsOf(const RunWatchFigures& f) {
   t.LastRefusal = f.LastRefusalAtMs ? QStringLiteral("第%1次").arg(f.LastRefusalCount) : QStringLiteral("无");
   if (f.LastRefusalAtMs) t.LastRefusalAt = Clock(*f.LastRefusalAtMs);
   return t;
+}
+
+QString SilenceLogLine(int station, int64_t quietMs) {
+  return QStringLiteral("工位%1：控制器已%2没有报告动作，测试仍在进行").arg(station).arg(SpokenDuration(quietMs));
+}
+
+QString ResumeLogLine(int station, int64_t quietMs) {
+  return QStringLiteral("工位%1：控制器恢复报告动作（停了%2）").arg(station).arg(SpokenDuration(quietMs));
 }
 
 QString StatusLine(int station, const RunWatchFigures& f) {

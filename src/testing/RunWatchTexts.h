@@ -33,6 +33,10 @@ QString DurationText(int64_t ms);
 // "已连接", "正在重新连接", "串口未打开" and so on.
 QString LinkWords(const RunWatchFigures& f);
 RunWatchTexts TextsOf(const RunWatchFigures& f);
+// The run log's lines when a controller goes silent and when it comes back,
+// with how long it has been quiet: "工位1：控制器已1分1秒没有报告动作，测试仍在进行".
+QString SilenceLogLine(int station, int64_t quietMs);
+QString ResumeLogLine(int station, int64_t quietMs);
 // One station in the window's status bar: "工位1：运行中 1234/10000次 2.9次/分".
 QString StatusLine(int station, const RunWatchFigures& f);
 

@@ -230,27 +230,11 @@ TEST(RunWatch, AWeekOfCyclesKeepsTheSameSmallHistoryAndLosesNoCycle) {
   EXPECT_NEAR(fromPoints, static_cast<double>(added), 1e-6 * added);
 }
 
-TEST(RunWatchTexts, DurationsLinkWordsAndOperationOutcomes) {
+TEST(RunWatchTexts, DurationsAndOperationOutcomes) {
   EXPECT_EQ(DurationText(0), QStringLiteral("00:00:00"));
   EXPECT_EQ(DurationText(59'999), QStringLiteral("00:00:59"));
   EXPECT_EQ(DurationText(3'723'000), QStringLiteral("01:02:03"));
   EXPECT_EQ(DurationText(2 * 86'400'000LL + 61'000), QStringLiteral("2天 00:01:01"));
-
-  const struct {
-    LinkState link;
-    bool reconnecting;
-    const char16_t* words;
-  } links[] = {
-      {LinkState::Closed, false, u"串口未打开"},       {LinkState::Open, false, u"串口已打开，未连接"},
-      {LinkState::Connecting, false, u"正在连接"},     {LinkState::Connected, false, u"已连接"},
-      {LinkState::Lost, true, u"线路中断，正在重新连接"}, {LinkState::Connecting, true, u"线路中断，正在重新连接"},
-  };
-  for (const auto& l : links) {
-    RunWatchFigures f;
-    f.Link = l.link;
-    f.Reconnecting = l.reconnecting;
-    EXPECT_EQ(LinkWords(f), QString::fromUtf16(l.words));
-  }
 
   // An operation test shows its actions and how the last one went.
   Watched w;
