@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "PseudoTerminal.h"
-#include "core/GlobVar.h"
+#include "protocol/ReceiveBuffer.h"
 #include "protocol/Frame.h"
 #include "protocol/ParameterBlock.h"
 #include "protocol/ReceivePath.h"
@@ -45,7 +45,7 @@ void BM_LineToWindowThread(benchmark::State& state) {
   std::vector<double> latencyMs;
   std::mutex writtenMutex;
   QObject window;
-  rig::StationShared rx;
+  rig::ReceiveBuffer rx;
   rig::TSerialComm comm;
   comm.SetReceiveCallback([&](const uint8_t* data, int count) {
     rig::ReceiveBatch(1, rx, data, count, [&] {

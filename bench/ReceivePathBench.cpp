@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include "core/GlobVar.h"
+#include "protocol/ReceiveBuffer.h"
 #include "core/RunLog.h"
 #include "protocol/Frame.h"
 #include "protocol/ParameterBlock.h"
@@ -30,7 +30,7 @@ std::vector<uint8_t> StatusStream(size_t atLeast) {
 void Feed(benchmark::State& state) {
   const auto batch = static_cast<size_t>(state.range(0));
   const std::vector<uint8_t> stream = StatusStream(1 << 20);
-  rig::StationShared rx;
+  rig::ReceiveBuffer rx;
   int64_t frames = 0;
   const rig::FrameDelivery deliver = [&frames] {
     ++frames;

@@ -6,14 +6,14 @@
 
 #include <QApplication>
 
-#include "core/GlobVar.h"
+#include "station/GlobVar.h"
 #include "core/Notifier.h"
 #include "protocol/Frame.h"
 #include "protocol/ParameterBlock.h"
 #include "protocol/StationWriter.h"
-#include "testing/RunWatch.h"
-#include "testing/StationController.h"
-#include "testing/StationTestControl.h"
+#include "station/RunWatch.h"
+#include "station/StationController.h"
+#include "station/StationTestControl.h"
 #include "testing/TestModes.h"
 #include "ui/RunWatchPanel.h"
 #include "ui/StationPanel.h"

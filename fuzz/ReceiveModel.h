@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/GlobVar.h"
+#include "protocol/ReceiveBuffer.h"
 #include "protocol/ReceivePath.h"
 
 namespace rigfuzz {

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "ReceiveModel.h"
-#include "core/GlobVar.h"
+#include "protocol/ReceiveBuffer.h"
 #include "protocol/Frame.h"
 #include "protocol/ReceivePath.h"
 
@@ -190,7 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Bytes& bytes = stream.bytes;
   g_case = {s, &bytes, cuts};
 
-  static auto* rx = new rig::StationShared;
+  static auto* rx = new rig::ReceiveBuffer;
   rx->RxCount = 0;
   rx->FrameLength = 0;
   rigfuzz::ReceiveModel model(bytes, s);

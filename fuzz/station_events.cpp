@@ -28,8 +28,8 @@
 #include "core/GbkText.h"
 #include "storage/SQLite3.h"
 #include "storage/SQLiteTable3.h"
-#include "testing/LinkedStation.h"
-#include "testing/RunWatch.h"
+#include "station/LinkedStation.h"
+#include "station/RunWatch.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include <cstdlib>
 
 #include "../tests/support/ModelStates.h"
-#include "../tests/testing/FakeStationView.h"
-#include "core/GlobVar.h"
+#include "../tests/station/FakeStationView.h"
+#include "station/GlobVar.h"
 #include "core/Notifier.h"
 #include "protocol/Frame.h"
 #include "protocol/StationWriter.h"
-#include "testing/StationController.h"
-#include "testing/StationTestControl.h"
+#include "station/StationController.h"
+#include "station/StationTestControl.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QTextStream>
 #include <cstdio>
 
-#include "core/Startup.h"
+#include "station/Startup.h"
 #include "report/ReportCommand.h"
 #include "ui/DesignFont.h"
 #include "ui/Form1.h"

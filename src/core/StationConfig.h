@@ -4,6 +4,8 @@
 
 namespace rig {
 
+constexpr int kStationCount = 2;
+
 // A station's serial settings as kept in Config.ini. The indexes are the
 // positions of the choices in the settings dialog and also the port's codes:
 // stop bits 0 = 1, 1 = 1.5, 2 = 2; parity 0 none, 1 odd, 2 even, 3 mark, 4 space.

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/GlobVar.h"
+#include "protocol/ReceiveBuffer.h"
 #include "core/RunLog.h"
 #include "protocol/Frame.h"
 #include "serial/HexText.h"
@@ -22,7 +22,7 @@ QString ReceivedText(const uint8_t* data, int count) {
 }
 
 // Keeps the bytes from `from` on at the start of the buffer.
-void KeepFrom(StationShared& rx, int from) {
+void KeepFrom(ReceiveBuffer& rx, int from) {
   const int kept = rx.RxCount - from;
   std::memmove(rx.RxBuffer.data(), rx.RxBuffer.data() + from, static_cast<size_t>(kept));
   std::memset(rx.RxBuffer.data() + kept, 0, static_cast<size_t>(kRxBufferSize - kept));
@@ -48,7 +48,7 @@ namespace {
 //
 // What it keeps is either under six bytes or the start of an accepted frame
 // that fits the buffer and is not complete, so it always leaves room.
-bool ScanBuffer(int station, StationShared& rx, const FrameDelivery& deliver) {
+bool ScanBuffer(int station, ReceiveBuffer& rx, const FrameDelivery& deliver) {
   const uint8_t s = static_cast<uint8_t>(station);
   int i = 0;
   for (;;) {
@@ -99,7 +99,7 @@ bool ScanBuffer(int station, StationShared& rx, const FrameDelivery& deliver) {
 
 }  // namespace
 
-void ReceiveBatch(int station, StationShared& rx, const uint8_t* data, int count, const FrameDelivery& deliver) {
+void ReceiveBatch(int station, ReceiveBuffer& rx, const uint8_t* data, int count, const FrameDelivery& deliver) {
   if (count <= 0) return;
   const QString logText = ReceivedText(data, count);
   qCDebug(lcReceive).noquote() << logText;

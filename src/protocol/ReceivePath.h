@@ -1,13 +1,13 @@
 #pragma once
 // The receive path of one station: bytes from the reader thread are collected
-// in the station's RxBuffer, complete frames that pass their checks are cut
+// in the link's RxBuffer, complete frames that pass their checks are cut
 // out into FrameBuffer and handed on one at a time, in arrival order.
 #include <cstdint>
 #include <functional>
 
 namespace rig {
 
-struct StationShared;
+struct ReceiveBuffer;
 
 // Hands the frame now in FrameBuffer/FrameLength to the window thread and
 // returns once it has been dispatched; false when the link is stopping, which
@@ -18,7 +18,7 @@ using FrameDelivery = std::function<bool()>;
 // "收到 XX XX ...", appends it to the station's buffer and delivers every
 // complete, verified frame whose station byte is `station`. What cannot start
 // a frame is dropped; an incomplete frame waits for the next batch.
-void ReceiveBatch(int station, StationShared& rx, const uint8_t* data, int count, const FrameDelivery& deliver);
+void ReceiveBatch(int station, ReceiveBuffer& rx, const uint8_t* data, int count, const FrameDelivery& deliver);
 
 // Is (code, payload length) a frame the controller sends?
 bool IsAcceptedFrameStart(uint8_t code, int length);

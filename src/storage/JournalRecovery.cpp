@@ -6,7 +6,7 @@
 #include <QFile>
 
 #include "core/DateTimeText.h"
-#include "core/GlobVar.h"
+#include "core/StationConfig.h"
 #include "storage/JournalFormat.h"
 #include "storage/RecoveryJournal.h"
 

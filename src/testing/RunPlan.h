@@ -4,7 +4,7 @@
 // The live view compares the rig's real pace against this.
 #include <cstdint>
 
-#include "core/StationModel.h"
+#include "testing/HeldTest.h"
 
 namespace rig {
 

@@ -11,16 +11,16 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "core/Config.h"
+#include "station/Config.h"
 #include "core/IniFile.h"
 #include "core/RunLog.h"
-#include "core/StationLook.h"
-#include "core/Startup.h"
+#include "station/StationLook.h"
+#include "station/Startup.h"
 #include "ui/DesignFont.h"
 #include "protocol/Dispatch.h"
 #include "lab/LabService.h"
 #include "storage/JournalRecovery.h"
-#include "testing/RunWatchTexts.h"
+#include "station/RunWatchTexts.h"
 #include "ui/MessageBoxNotifier.h"
 #include "ui/RunWatchPanel.h"
 #include "ui/SearchResultfrm.h"

@@ -7,13 +7,13 @@
 #include <array>
 #include <memory>
 
-#include "core/GlobVar.h"
+#include "station/GlobVar.h"
 #include "core/DeferringNotifier.h"
 #include "core/Notifier.h"
 #include "protocol/StationWriter.h"
-#include "testing/StationFrames.h"
+#include "station/StationFrames.h"
 #include "ui/HelpDocument.h"
-#include "ui/Station.h"
+#include "station/Station.h"
 
 class QLabel;
 class QTimer;

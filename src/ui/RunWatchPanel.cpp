@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
-#include "testing/RunWatch.h"
+#include "station/RunWatch.h"
 #include "ui/RateChart.h"
 #include "ui/StationPanel.h"
 

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "testing/RunWatchTexts.h"
+#include "station/RunWatchTexts.h"
 
 class QLabel;
 class QProgressBar;

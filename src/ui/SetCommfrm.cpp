@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QSerialPortInfo>
 
-#include "core/Config.h"
-#include "core/GlobVar.h"
+#include "station/Config.h"
+#include "station/GlobVar.h"
 #include "core/IniFile.h"
 #include "core/Notifier.h"
 #include "ui/DesignFont.h"

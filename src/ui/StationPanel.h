@@ -7,7 +7,7 @@
 #include <map>
 
 #include "core/ActionRecord.h"
-#include "core/StationView.h"
+#include "station/StationView.h"
 #include "testing/TestParameters.h"
 #include "ui/StationPanelLayout.h"
 

@@ -3,12 +3,12 @@
 #include <QThread>
 #include <QTimer>
 
-#include "../testing/FakeStationView.h"
+#include "station/FakeStationView.h"
 #include "FaultRig.h"
-#include "core/GlobVar.h"
+#include "station/GlobVar.h"
 #include "core/RunLog.h"
 #include "protocol/ParameterBlock.h"
-#include "protocol/StationLink.h"
+#include "station/StationLink.h"
 
 namespace rig {
 namespace {

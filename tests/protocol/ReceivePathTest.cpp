@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "core/GbkText.h"
-#include "core/GlobVar.h"
+#include "protocol/ReceiveBuffer.h"
 #include "core/RunLog.h"
 #include "protocol/ReceivePath.h"
 #include "support/TempDir.h"
@@ -17,7 +17,7 @@ QByteArray Hex(const char* hex) { return QByteArray::fromHex(hex); }
 // Feeds batches to one station's receive path and keeps what it delivers.
 struct Receiver {
   int station = 1;
-  StationShared rx;
+  ReceiveBuffer rx;
   std::vector<QByteArray> frames;
   bool stopping = false;
 

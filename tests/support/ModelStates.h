@@ -1,7 +1,7 @@
 #pragma once
 // Puts a station's model into a state directly, for tests of the code that
 // reads it.
-#include "core/StationModel.h"
+#include "station/StationModel.h"
 
 namespace rigtest {
 

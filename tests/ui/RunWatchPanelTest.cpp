@@ -12,7 +12,7 @@
 #include "core/GbkText.h"
 #include "support/ControllerReplies.h"
 #include "support/RecordingWriter.h"
-#include "testing/RunWatchTexts.h"
+#include "station/RunWatchTexts.h"
 #include "ui/QuietWindow.h"
 #include "ui/RateChart.h"
 #include "ui/RunWatchPanel.h"

@@ -10,9 +10,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "core/Config.h"
+#include "station/Config.h"
 #include "core/GbkText.h"
-#include "core/GlobVar.h"
+#include "station/GlobVar.h"
 #include "core/IniFile.h"
 #include "support/RecordingNotifier.h"
 #include "support/TempDir.h"

@@ -1,0 +1,51 @@
+#include "station/Station.h"
+
+#include "core/Notifier.h"
+#include "core/RunLog.h"
+#include "station/StationSave.h"
+#include "ui/StationPanelLayout.h"
+
+namespace rig {
+
+TStation::TStation(int number, const QString& exeDir, StationShared& shared, IStationView& panel,
+                   INotifier& stationNotifier, INotifier& notifier, QObject* window)
+    : number_(number),
+      exeDir_(exeDir),
+      shared_(shared),
+      panel_(panel),
+      notifier_(notifier),
+      retryTimer_(*new QTimer(window)),
+      controller_(number, shared, panel, stationNotifier),
+      link_(number, shared, panel, stationNotifier, window, retryTimer_),
+      control_(controller_, link_),
+      journal_(exeDir, number, shared, panel),
+      watch_(number, shared) {
+  retryTimer_.setObjectName(QStringLiteral("Timer%1").arg(StationDesign(number).Timer));
+  retryTimer_.setInterval(1000);
+  journal_.Journal().SetTroubleHandler([window, &stationNotifier](const QString& text) {
+    WriteLog(text);  // the journal's own thread: the notice waits for the window thread
+    QMetaObject::invokeMethod(
+        window, [&stationNotifier, text] { stationNotifier.Notice(text, NoticeIcon::Information); },
+        Qt::QueuedConnection);
+  });
+  control_.AddRunObserver(&journal_);  // the journal first: it keeps what must not be lost
+  control_.AddRunObserver(&watch_);
+  control_.SetSaver([this] { return Save(); });
+}
+
+RunWatchFigures TStation::WatchTick() {
+  if (const std::optional<QString> line = watch_.Poll()) WriteLog(*line);
+  return watch_.Figures();
+}
+
+bool TStation::Save() {
+  return SaveStationTest(exeDir_, number_, shared_, panel_, notifier_, &journal_.Journal());
+}
+
+void TStation::SetWriter(std::unique_ptr<IStationWriter> writer) {
+  // Test control is pointed at the new writer before the old one goes.
+  control_.SetLink(writer ? *writer : static_cast<IStationWriter&>(link_));
+  writer_ = std::move(writer);
+}
+
+}  // namespace rig

@@ -1,0 +1,335 @@
+#include "station/StationTestControl.h"
+
+#include <exception>
+
+#include "station/GlobVar.h"
+#include "core/Notifier.h"
+#include "core/RunLog.h"
+#include "station/StationLook.h"
+#include "station/StationView.h"
+#include "protocol/Frame.h"
+#include "protocol/StationWriter.h"
+#include "testing/CommandFrames.h"
+#include "testing/RefusalCheck.h"
+#include "testing/RunObserver.h"
+#include "testing/RunPlan.h"
+#include "station/StationController.h"
+#include "testing/TestModes.h"
+#include "testing/TestParameters.h"
+
+namespace rig {
+namespace {
+
+
+// The count place of `mode` in a report (modes 17 to 20 in order), or 0
+// when it is not a life test.
+int32_t ReportedCount(const ParameterBlock& block, int mode) {
+  return IsLifeMode(mode) ? block.Counts[mode - kLifeOpenThenClose] : 0;
+}
+
+// A frame of `length` bytes whose payload is exactly `payloadLength` long.
+bool PayloadIs(const uint8_t* frame, int length, int payloadLength) {
+  return frame && length >= kFrameOverhead + payloadLength && FramePayloadLength(frame) == payloadLength;
+}
+
+}  // namespace
+
+TStationTestControl::TStationTestControl(TStationController& station, IStationWriter& link, Clock clock)
+    : station_(station),
+      shared_(station.Shared()),
+      view_(station.View()),
+      link_(&link),
+      clock_(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); })) {}
+
+int TStationTestControl::Station() const { return station_.Station(); }
+
+// --- buttons ----------------------------------------------------------------
+
+void TStationTestControl::Draw() { DrawStation(shared_.Model, Station(), view_); }
+
+HeldTest TStationTestControl::PanelTest() const {
+  HeldTest test;
+  test.Mode = shared_.Run.Mode;
+  for (int n = 1; n <= kParameterCount; ++n) test.ParamTexts[n - 1] = view_.ParameterText(n);
+  return test;
+}
+
+void TStationTestControl::StartButtonClick() {
+  TStationModel& model = shared_.Model;
+  if (model.IsRunning()) return CancelTest();
+  if (!model.Connected()) return;  // the button is locked while the link is down
+  if (model.Run() == RunState::StartRequested) {
+    SendSettingsQuery(*link_, Station());  // no answer yet: ask again
+    return;
+  }
+  if (const int bad = FirstInvalidParameter()) {
+    station_.RefuseParameter(bad, FindParameter(bad)->Range);
+    return;
+  }
+  const bool differs = ModeDiffers();
+  const bool resume = !differs && model.CanResume(station_.SelectedTestMode(kModeWhenNoneSelected));
+  if (!resume && !LetGoOfHeldTest()) return;
+  model.GrantStart(resume ? StartIntent::ResumeHeldTest : StartIntent::NewTest);
+  if (differs) {
+    StartTest();
+    return;
+  }
+  SendSettingsQuery(*link_, Station());
+  model.On(StationEvent::StartQueried);
+  Draw();
+}
+
+bool TStationTestControl::LetGoOfHeldTest() {
+  if (!shared_.Model.HoldsTest()) return true;
+  if (shared_.Actions.empty()) {  // nothing that could be lost
+    DiscardHeldTest();
+    return true;
+  }
+  switch (station_.Notifier().AskUnsaved(QStringLiteral("未保存的测试数据将丢失，是否先保存？"))) {
+    case UnsavedChoice::Save: return saver_ && saver_() && !shared_.Model.HoldsTest();
+    case UnsavedChoice::Discard:
+      WriteLog(QStringLiteral("工位%1：操作员放弃了未保存的测试（%2个动作）").arg(Station()).arg(shared_.Actions.size()));
+      DiscardHeldTest();
+      return true;
+    case UnsavedChoice::Cancel: break;
+  }
+  return false;
+}
+
+void TStationTestControl::DiscardHeldTest() {
+  shared_.Actions.clear();
+  Tell([](IRunObserver& o) { o.RunDiscarded(); });
+  shared_.Model.On(StationEvent::TestDiscarded);
+  Draw();
+}
+
+void TStationTestControl::ContinueButtonClick() {
+  SendContinue(*link_);
+  shared_.State.EndTime = clock_();
+  Tell([](IRunObserver& o) { o.RunContinued(); });
+}
+
+bool TStationTestControl::ModeDiffers() const { return station_.SelectedTestMode(0) != shared_.Run.Mode; }
+
+// --- run --------------------------------------------------------------------
+
+bool TStationTestControl::StartTest() {
+  TStationModel& model = shared_.Model;
+  // The rig moves only when the operator asked it to, once per press.
+  if (!model.TakeStartPermit()) {
+    WriteLog(QStringLiteral("工位%1：没有操作员的开始命令，未发送启动命令").arg(Station()));
+    model.On(StationEvent::StartAbandoned);
+    Draw();
+    return false;
+  }
+  // A controller must never be started on parameters nobody typed in or
+  // outside what the rig takes: refuse before anything changes.
+  if (const int bad = FirstInvalidParameter()) {
+    model.On(StationEvent::StartAbandoned);
+    Draw();
+    station_.RefuseParameter(bad, FindParameter(bad)->Range);
+    return false;
+  }
+  // After a lost line the same test goes on: its actions so far and its start
+  // time stay, and the numbering restarts at the first action of the cycle
+  // the controller repeats (it resumes from the count reached minus one).
+  const bool resume = model.Intent() == StartIntent::ResumeHeldTest &&
+                      model.CanResume(station_.SelectedTestMode(kModeWhenNoneSelected));
+  // Actions that came after the press (the controller was running
+  // something) are never cleared by the start the press asked for.
+  if (!resume && model.HoldsTest() && !shared_.Actions.empty()) {
+    model.On(StationEvent::StartAbandoned);
+    Draw();
+    station_.Notifier().Notice(QStringLiteral("工位%1的控制器在测试开始前报告了动作，测试没有开始。"
+                                              "请先保存这些动作，再开始测试。")
+                                   .arg(Station()));
+    return false;
+  }
+  if (resume) {
+    shared_.State.ActionNo = ResumeCount(shared_.Run.CountDone) * ActionsPerCycle(model.Held().Mode);
+  } else {
+    shared_.Actions.clear();
+    shared_.State.ActionNo = 0;
+  }
+  const std::optional<QByteArray> frame = BuildStartFrame();
+  if (!frame) return false;
+  link_->Write(*frame);
+  if (resume) {
+    model.On(StationEvent::TestResumed, PanelTest());
+  } else {
+    shared_.State.StartTime = clock_();
+    shared_.State.EndTime = QDateTime();
+    model.On(StationEvent::TestStarted, PanelTest());
+    Tell([](IRunObserver& o) { o.RunStarted(); });
+  }
+  SetMarks({});
+  Draw();
+  return true;
+}
+
+void TStationTestControl::CancelTest() {
+  SendCancel(*link_);
+  if (shared_.Model.IsRunning()) shared_.State.EndTime = clock_();
+  shared_.Model.On(StationEvent::TestCancelled);
+  Draw();
+}
+
+void TStationTestControl::FinishTest() {
+  if (shared_.Model.HoldsTest()) shared_.State.EndTime = clock_();
+  shared_.Model.On(StationEvent::TestFinished);
+  shared_.State.ActionNo = 0;
+  Draw();
+}
+
+int TStationTestControl::FirstInvalidParameter() const {
+  for (const ParameterDef& p : Parameters())
+    if (CheckParameterText(view_.ParameterText(p.Number), p.Range) != ExitCheckResult::Accepted) return p.Number;
+  return 0;
+}
+
+std::optional<QByteArray> TStationTestControl::BuildStartFrame() {
+  if (FirstInvalidParameter()) return std::nullopt;
+  ParameterBlock block;
+  for (int n = 1; n <= kParameterCount; ++n) ParseParameterText(view_.ParameterText(n), &block.Parameters[n - 1]);
+
+  const int mode = station_.SelectedTestMode(kModeWhenNoneSelected);
+  TestRun& run = shared_.Run;
+  if (mode != run.Mode) {
+    run.CountDone = 0;
+    shared_.State.ActionNo = 0;
+  }
+  run.Mode = mode;
+  station_.ShowCountLabels(mode);
+
+  block.Mode = mode;
+  block.RefusalOption = station_.SelectedRefusalOption();
+  block.Counts.fill(ResumeCount(run.CountDone));
+  const TestModeInfo* info = FindTestMode(mode);
+  finalCount_ = info && info->Life ? block.Parameters[info->SetCountParameter - 1] : 0;
+  return StartCommand(Station(), block);
+}
+
+// --- settings reports -------------------------------------------------------
+
+void TStationTestControl::OnSettingsReport(const uint8_t* frame, int length) {
+  if (!PayloadIs(frame, length, kParameterBlockSize)) return;
+  const ParameterBlock block = DecodeParameterBlock(frame + kFrameHeaderSize);
+  TStationModel& model = shared_.Model;
+  if (model.AwaitingFirstReport()) {
+    model.FirstReportArrived();
+    model.On(StationEvent::StartAbandoned);  // a start pressed before it is not answered
+    if (model.IsRunning()) {
+      Draw();  // a handshake made again while the run goes on: the run and its panel stay
+      return;
+    }
+    LoadSettingsReport(block);
+    return;
+  }
+  // Only the answer to the operator's start starts anything: a doubled
+  // report, or one a late or unasked handshake brought, changes nothing.
+  if (model.Run() != RunState::StartRequested) return;
+  const int32_t count = AdoptReportedMode(block);
+  if (model.Intent() == StartIntent::ResumeHeldTest && !model.CanResume(block.Mode)) {
+    model.On(StationEvent::StartAbandoned);
+    Draw();
+    station_.Notifier().Notice(QStringLiteral("工位%1的控制器现在是另一种试验方式，中断的测试不能继续。"
+                                              "请先保存中断的测试，再开始新的测试。")
+                                   .arg(Station()));
+    return;
+  }
+  shared_.Run.CountDone = count;
+  StartTest();
+}
+
+void TStationTestControl::LoadSettingsReport(const ParameterBlock& block) {
+  TestRun& run = shared_.Run;
+  run.Mode = block.Mode;
+  station_.SelectMode(block.Mode);
+  if (block.RefusalOption == kIgnoreRefusals || block.RefusalOption == kDoNotIgnoreRefusals)
+    view_.CheckRefusalOption(block.RefusalOption);
+  for (int n = 1; n <= kParameterCount; ++n)
+    view_.SetParameterText(n, QString::number(static_cast<uint32_t>(block.Parameters[n - 1])));
+  run.CountDone = ReportedCount(block, run.Mode);
+  Draw();
+  station_.ShowReportedModePrompt();
+}
+
+int32_t TStationTestControl::AdoptReportedMode(const ParameterBlock& block) {
+  shared_.Run.Mode = block.Mode;
+  station_.SelectMode(block.Mode);
+  return ReportedCount(block, block.Mode);
+}
+
+// --- start acknowledgement and statuses -------------------------------------
+
+void TStationTestControl::OnStartAccepted(const uint8_t*, int) { SendStatusQuery(*link_, Station()); }
+
+void TStationTestControl::OnStatusFrame(const uint8_t* frame, int length) {
+  if (PayloadIs(frame, length, 1)) {
+    if (frame[kFrameHeaderSize] == kTestFinished) FinishTest();
+    return;
+  }
+  if (!PayloadIs(frame, length, kActionStatusLength)) return;
+  if (!shared_.Model.HoldsTest()) AdoptActions();
+  const uint8_t* status = frame + kFrameHeaderSize;
+  shared_.Run.CountDone = ReadInt32Le(status);
+  shared_.State.ActionNo += 1;
+  const BreakPositions breaks = BreaksFromBits(status[4]);
+  for (int b = 0; b < kBreakCount; ++b) shared_.Run.Breaks[b] = breaks[b];
+  // Display and refusal check first: the record carries the marks they leave.
+  UpdateStationDisplay();
+  QueueAction();
+}
+
+void TStationTestControl::UpdateStationDisplay() {
+  view_.SetCountDoneText(QString::number(shared_.Run.CountDone));
+  for (int b = 0; b < kBreakCount; ++b) view_.SetBreakClosed(b, shared_.Run.Breaks[b] == ContactState::Closed);
+  if (view_.IsRefusalOptionChecked(kDoNotIgnoreRefusals)) CheckRefusals();
+}
+
+void TStationTestControl::CheckRefusals() {
+  const std::optional<ActionExpectation> e =
+      ExpectedAfterAction(shared_.Run.Mode, shared_.State.ActionNo, shared_.Run.CountDone, finalCount_);
+  shared_.Model.OfferRefusalButtons(e && e->ButtonsEnabled);
+  if (e) {
+    const BreakPositions breaks{shared_.Run.Breaks[kBreakA1], shared_.Run.Breaks[kBreakB1],
+                                shared_.Run.Breaks[kBreakC1]};
+    SetMarks(MarksFor(e->Expected, breaks));
+  }
+  Draw();
+}
+
+void TStationTestControl::AdoptActions() {
+  shared_.State.StartTime = clock_();
+  shared_.State.EndTime = QDateTime();
+  shared_.Model.On(StationEvent::ActionsAdopted, PanelTest());
+  WriteLog(QStringLiteral("工位%1：收到未经本程序开始的测试的动作，作为一个测试记录").arg(Station()));
+  Tell([](IRunObserver& o) { o.RunStarted(); });
+  Draw();
+}
+
+void TStationTestControl::SetMarks(const std::array<QString, kBreakCount>& marks) {
+  for (int b = 0; b < kBreakCount; ++b) {
+    marks_[b] = marks[b];
+    view_.SetRefusalMark(b, marks[b]);
+  }
+}
+
+void TStationTestControl::QueueAction() {
+  // A record that cannot be made is lost; the status has been shown.
+  try {
+    auto record = std::make_unique<ActionRecord>();
+    record->Count = shared_.Run.CountDone;
+    record->ActionNo = shared_.State.ActionNo;
+    for (int b = 0; b < kBreakCount; ++b) {
+      record->Closed[b] = shared_.Run.Breaks[b] == ContactState::Closed ? 1 : 0;
+      record->Marks[b] = marks_[b];
+    }
+    shared_.Actions.push_back(std::move(record));
+  } catch (const std::exception&) {
+    return;
+  }
+  Tell([this](IRunObserver& o) { o.ActionQueued(*shared_.Actions.back()); });
+}
+
+}  // namespace rig
