@@ -11,6 +11,7 @@
 #include "protocol/Frame.h"
 #include "protocol/ParameterBlock.h"
 #include "protocol/StationWriter.h"
+#include "station/CommandGate.h"
 #include "station/RunWatch.h"
 #include "station/StationController.h"
 #include "station/StationTestControl.h"
@@ -40,17 +41,19 @@ struct Station {
   Nowhere wire;
   rig::TStationPanel panel{rig::StationDesign(1)};
   rig::TStationController controller{1, shared, panel, notifier};
-  rig::TStationTestControl control{controller, wire};
+  rig::TCommandGate gate{1, shared.Model};
+  rig::TStationTestControl control{controller, gate};
   int64_t now = 1'796'000'000'000;
   rig::TRunWatch watch{1, shared, [this] { return now; }};
 
   explicit Station(bool watched) {
+    gate.SetWriter(&wire);
     if (watched) control.AddRunObserver(&watch);
     panel.CheckMode(rig::kLifeOpenThenClose);
     panel.SetParameterText(9, QStringLiteral("32000"));
     shared.Model.On(rig::StationEvent::PortOpened);
     shared.Model.On(rig::StationEvent::LinkAccepted);
-    shared.Model.GrantStart(rig::StartIntent::NewTest);
+    shared.Model.On(rig::StationEvent::StartPressed);
     control.StartTest();
   }
   // The next action status of the run, as the dispatcher hands it over.

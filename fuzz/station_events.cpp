@@ -2,10 +2,16 @@
 // operator's presses (start, cancel, continue, save, mode and option changes,
 // 停止/开启工位, 启动所有工位, the answer to "save first?"), the controller's
 // frames (link replies, settings reports, acknowledgements, statuses, the
-// end), a lost line, its reopening, the handshake retries.
+// end), a lost line, its reopening, the handshake retries. While the
+// "save first?" question is open, frames and line events arrive as the
+// box's own event loop would run them, and the answer comes after.
 //
 // The oracle, kept beside the station from the events alone:
 //   - a start command goes out only after a start press, at most one per press;
+//   - a start command is written only while the line is connected (as the
+//     link replies and line events so far say) and the press still stands:
+//     a lost line, a disconnect reply or a stop withdraws it;
+//   - every successful save stores exactly one test;
 //   - every action status stays queued until a save that succeeded or the
 //     operator's "放弃" takes it: the queue holds exactly what the oracle
 //     counts;
@@ -72,7 +78,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   static const bool trace = std::getenv("STATION_EVENTS_TRACE") != nullptr;
   bool startPressed = false;  // a press not yet answered by a start command
+  bool lineConnected = false;  // the reference: accepted since the last loss or disconnect
   size_t unsaved = 0;         // action statuses received and not yet saved or let go
+  size_t nestedStatuses = 0;  // statuses that came while a question was open
+  s.wire.onWrite = [&](const QByteArray& w) {
+    if (w.size() != 109 || static_cast<uint8_t>(w[1]) != rig::kCodeStart) return;
+    if (!lineConnected) Fail("a start command written on a line that was not connected");
+    if (!startPressed) Fail("a start command without a standing press");
+  };
+  // What the controller and the line do; also while a question box is open.
+  auto outside = [&](int event) {
+    switch (event) {
+      case 0: s.Reply(rig::kLinkAccepted); lineConnected = true; break;
+      case 1: s.Reply(rig::kLinkDisconnected); lineConnected = startPressed = false; break;
+      case 2: {
+        rig::ParameterBlock b = rigtest::FactorySettings();
+        b.Mode = kModes[in.ConsumeIntegralInRange<int>(0, 8)];
+        for (int32_t& c : b.Counts) c = in.ConsumeIntegralInRange<int32_t>(0, 8);
+        s.Report(b);
+        break;
+      }
+      case 3: s.Accepted(); break;
+      case 4: s.Status(in.ConsumeIntegralInRange<int32_t>(0, 8), in.ConsumeIntegral<uint8_t>()); return true;
+      case 5: s.Finished(); break;
+      case 6: s.LoseLine(); lineConnected = startPressed = false; break;
+      case 7: s.Reopen(); break;
+      case 8: s.RetryTick(); break;
+    }
+    return false;
+  };
+  s.notifier.onAsk = [&] {
+    const int n = in.ConsumeIntegralInRange<int>(0, 3);
+    for (int k = 0; k < n; ++k)
+      if (outside(in.ConsumeIntegralInRange<int>(0, 8))) ++nestedStatuses;
+  };
+  auto savedRows = [&] {
+    rig::TSQLiteDatabase db((exeDir + QStringLiteral("SaveData.db")).toUtf8());
+    return db.QueryTable("SELECT COUNT(*) FROM TestInfo")->ValueText(0).toInt();
+  };
+  int successfulSaves = 0;
   for (int step = 0; step < 96 && in.remaining_bytes() > 0; ++step) {
     const size_t startsBefore = s.StartFrames().size();
     const size_t questionsBefore = s.notifier.unsavedQuestions.size();
@@ -80,6 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t queuedBefore = s.shared.Actions.size();
     const int heldMode = model.HoldsTest() ? model.Held().Mode : -1;
     bool status = false;
+    nestedStatuses = 0;
 
     const int event = in.ConsumeIntegralInRange<int>(0, 18);
     if (trace) std::fprintf(stderr, "step %d: event %d, run %s, queued %zu\n", step, event,
@@ -89,6 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!s.view.inputEnabled) break;
         if (!model.IsRunning()) startPressed = true;
         s.PressStart();
+        // A press that neither started nor waits for the report is over.
+        if (model.Run() != rig::RunState::StartRequested) startPressed = false;
         break;
       case 1:
         if (s.view.continueEnabled) s.PressContinue();
@@ -103,27 +150,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           if (p.Range == rig::ParameterRange::SetCount)
             s.view.SetParameterText(p.Number, QString::number(in.ConsumeIntegralInRange<int>(1, 6)));
         break;
-      case 4: s.PressLinkButton(); break;
-      case 5: s.StartAll(); break;
-      case 6: s.Reply(rig::kLinkAccepted); break;
-      case 7: s.Reply(rig::kLinkDisconnected); break;
-      case 8: {
-        rig::ParameterBlock b = rigtest::FactorySettings();
-        b.Mode = kModes[in.ConsumeIntegralInRange<int>(0, 8)];
-        for (int32_t& c : b.Counts) c = in.ConsumeIntegralInRange<int32_t>(0, 8);
-        s.Report(b);
+      case 4:  // 停止工位 withdraws a press; 开启工位 makes a handshake, which does too
+        s.PressLinkButton();
+        startPressed = false;
         break;
-      }
-      case 9: s.Accepted(); break;
+      case 5: s.StartAll(); startPressed = false; break;
+      case 6: outside(0); break;
+      case 7: outside(1); break;
+      case 8: outside(2); break;
+      case 9: outside(3); break;
       case 10:
-      case 11:
-        s.Status(in.ConsumeIntegralInRange<int32_t>(0, 8), in.ConsumeIntegral<uint8_t>());
-        status = true;
-        break;
-      case 12: s.Finished(); break;
-      case 13: s.LoseLine(); break;
-      case 14: s.Reopen(); break;
-      case 15: s.RetryTick(); break;
+      case 11: status = outside(4); break;
+      case 12: outside(5); break;
+      case 13: outside(6); break;
+      case 14: outside(7); break;
+      case 15: outside(8); break;
       case 16: s.ReopenPorts(); break;
       case 17: {
         static const rig::UnsavedChoice kAnswers[] = {rig::UnsavedChoice::Save, rig::UnsavedChoice::Discard,
@@ -143,8 +184,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (s.notifier.notices[n].text == QStringLiteral("保存数据成功！")) saved = true;
     const bool letGo = s.notifier.unsavedQuestions.size() > questionsBefore &&
                        s.notifier.unsavedAnswer == rig::UnsavedChoice::Discard;
-    if (saved) CheckLastSavedTimes(exeDir);
-    if (saved || letGo) unsaved = 0;
+    if (saved) {
+      CheckLastSavedTimes(exeDir);
+      if (savedRows() != ++successfulSaves) Fail("a save stored another number of tests than one");
+    }
+    if (saved || letGo)
+      unsaved = 0;
+    else
+      unsaved += nestedStatuses;
     everSaved = everSaved || saved;
     if (status) ++unsaved;
     if (s.shared.Actions.size() != unsaved)
@@ -164,6 +211,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if ((s.view.startCaption == QStringLiteral("取消测试")) != model.IsRunning())
       Fail("the start button says something else than the run");
     if (const QString broken = model.CheckInvariants(); !broken.isEmpty()) Fail("model:", broken);
+    if (model.HasStartPermit() != (model.Run() == rig::RunState::StartRequested))
+      Fail("a start press outlived the click that made it");
 
     // The live view counts the held test's refusals as its records carry
     // them (a save in the middle of a run empties the queue, not the view).

@@ -65,9 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     switch (in.ConsumeIntegralInRange<int>(0, 8)) {
       case 0: {  // a settings report, sometimes the first after a handshake
         if (in.ConsumeBool())
-          shared.Model.ExpectFirstReport();
+          shared.Model.On(rig::StationEvent::HandshakeSent);
         else
-          shared.Model.FirstReportArrived();
+          shared.Model.On(rig::StationEvent::FirstReportLoaded);
         const std::string block = in.ConsumeBytesAsString(104);
         frame = Frame(station, rig::kCodeSettings, QByteArray(block.data(), static_cast<int>(block.size())).leftJustified(104, '\0'));
         control.OnSettingsReport(reinterpret_cast<const uint8_t*>(frame.constData()), static_cast<int>(frame.size()));

@@ -211,7 +211,6 @@ bool TSerialComm::Write(const uint8_t* bytes, int count) {
   errno = 0;
   const bool written = port_->WriteData(handle_, bytes, count);
   const int error = errno;
-  WriteLog(QStringLiteral("发出：") + HexBytes(bytes, count));
   if (!written && handle_ != kNoHandle)
     reader_->ReportFailure(error ? SystemErrorText(error) : QStringLiteral("write timed out"));
   return written;

@@ -140,9 +140,9 @@ class TSerialComm {
   // one already handed its batch.
   bool Close();
 
-  // Writes to the port and logs "发出：" with the bytes, also when no port is
-  // open. True when every byte went to an open port; a failing port is
-  // reported through the failure callback.
+  // Writes to the port (the station's command gate logs what it sends).
+  // True when every byte went to an open port; a failing port is reported
+  // through the failure callback.
   bool Write(const uint8_t* bytes, int count);
   bool Write(const QByteArray& bytes);
 

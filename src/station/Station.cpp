@@ -16,12 +16,14 @@ TStation::TStation(int number, const QString& exeDir, StationShared& shared, ISt
       notifier_(notifier),
       retryTimer_(*new QTimer(window)),
       controller_(number, shared, panel, stationNotifier),
-      link_(number, shared, panel, stationNotifier, window, retryTimer_),
-      control_(controller_, link_),
+      gate_(number, shared.Model),
+      link_(number, shared, panel, stationNotifier, window, retryTimer_, gate_),
+      control_(controller_, gate_),
       journal_(exeDir, number, shared, panel),
       watch_(number, shared) {
   retryTimer_.setObjectName(QStringLiteral("Timer%1").arg(StationDesign(number).Timer));
   retryTimer_.setInterval(1000);
+  gate_.SetWriter(&link_);
   journal_.Journal().SetTroubleHandler([window, &stationNotifier](const QString& text) {
     WriteLog(text);  // the journal's own thread: the notice waits for the window thread
     QMetaObject::invokeMethod(
@@ -43,8 +45,8 @@ bool TStation::Save() {
 }
 
 void TStation::SetWriter(std::unique_ptr<IStationWriter> writer) {
-  // Test control is pointed at the new writer before the old one goes.
-  control_.SetLink(writer ? *writer : static_cast<IStationWriter&>(link_));
+  // The gate is pointed at the new writer before the old one goes.
+  gate_.SetWriter(writer ? writer.get() : static_cast<IStationWriter*>(&link_));
   writer_ = std::move(writer);
 }
 

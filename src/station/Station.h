@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "station/GlobVar.h"
+#include "station/CommandGate.h"
 #include "station/StationLink.h"
 #include "protocol/StationWriter.h"
 #include "station/StationJournal.h"
@@ -31,6 +32,7 @@ class TStation {
   int Number() const { return number_; }
   StationShared& Shared() { return shared_; }
   TStationController& Controller() { return controller_; }
+  TCommandGate& Gate() { return gate_; }
   TStationLink& Link() { return link_; }
   TStationTestControl& TestControl() { return control_; }
   TStationJournal& Journal() { return journal_; }
@@ -44,8 +46,8 @@ class TStation {
   // The save button: true when the held test was saved.
   bool Save();
 
-  // Puts another writer between test control and the link (tests record the
-  // commands this way); nullptr goes back to the link.
+  // Puts another writer behind the command gate in place of the link (tests
+  // record the commands this way); nullptr goes back to the link.
   void SetWriter(std::unique_ptr<IStationWriter> writer);
 
  private:
@@ -56,6 +58,7 @@ class TStation {
   INotifier& notifier_;
   QTimer& retryTimer_;  // a child of the window, as the design names it
   TStationController controller_;
+  TCommandGate gate_;  // every command to the controller passes here
   TStationLink link_;
   TStationTestControl control_;
   TStationJournal journal_;

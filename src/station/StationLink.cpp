@@ -7,6 +7,7 @@
 #include "station/GlobVar.h"
 #include "core/Notifier.h"
 #include "core/RunLog.h"
+#include "station/CommandGate.h"
 #include "station/StationLook.h"
 #include "station/StationView.h"
 #include "protocol/Frame.h"
@@ -17,13 +18,14 @@
 namespace rig {
 
 TStationLink::TStationLink(int station, StationShared& shared, IStationView& view, INotifier& notifier,
-                           QObject* window, QTimer& retryTimer)
+                           QObject* window, QTimer& retryTimer, TCommandGate& gate)
     : station_(station),
       shared_(shared),
       view_(view),
       notifier_(notifier),
       window_(window),
       timer_(retryTimer),
+      gate_(gate),
       failureInbox_(std::make_unique<QObject>()),
       reopenTimer_(std::make_unique<QTimer>()) {
   reopenTimer_->setInterval(kReopenIntervalMs);
@@ -108,6 +110,7 @@ void TStationLink::ReopenTick() {
 
 void TStationLink::CloseLink() {
   reopenTimer_->stop();
+  if (disconnectPending_) SendDisconnectRequest();
   if (!comm_) return;
   // The reader is joined before anything it can reach goes away.
   comm_->Stop();
@@ -129,27 +132,45 @@ void TStationLink::OnBatch(TSerialComm& comm, const uint8_t* data, int count) {
 }
 
 bool TStationLink::Write(const QByteArray& bytes) {
-  if (!comm_) comm_ = std::make_unique<TSerialComm>(readerMode_);  // a closed link still logs what was sent
+  if (!comm_) comm_ = std::make_unique<TSerialComm>(readerMode_);  // a closed port fails the write
   return comm_->Write(bytes);
 }
 
 void TStationLink::ConnectStation() {
-  shared_.Model.ExpectFirstReport();
   shared_.Model.On(StationEvent::HandshakeSent);
-  Write(HandshakeRequest(static_cast<uint8_t>(station_)));
+  gate_.Send(StationCommand::Handshake, HandshakeRequest(static_cast<uint8_t>(station_)));
   if (!timer_.isActive()) timer_.start();
   Draw();
 }
 
 bool TStationLink::DisconnectStation() {
-  if (shared_.Model.IsRunning()) {
-    Write(QByteArray(1, static_cast<char>(kCancelByte)));
-    pause_(100);  // let the controller take the cancel before the disconnect
-    shared_.State.EndTime = now_();
-    shared_.Model.On(StationEvent::TestCancelled);
+  // A start that waits for the controller's report must not follow a stop.
+  shared_.Model.On(StationEvent::DisconnectRequested);
+  if (!shared_.Model.IsRunning() || cancelGapMs_ <= 0) {
+    if (shared_.Model.IsRunning()) {
+      gate_.Send(StationCommand::Cancel, QByteArray(1, static_cast<char>(kCancelByte)));
+      shared_.State.EndTime = now_();
+      shared_.Model.On(StationEvent::TestCancelled);
+    }
     Draw();
+    return SendDisconnectRequest();
   }
-  return Write(DisconnectRequest(static_cast<uint8_t>(station_)));
+  // The controller takes the cancel before the disconnect; the window goes
+  // on meanwhile, and a close sends what still waits.
+  const bool cancelled = gate_.Send(StationCommand::Cancel, QByteArray(1, static_cast<char>(kCancelByte)));
+  shared_.State.EndTime = now_();
+  shared_.Model.On(StationEvent::TestCancelled);
+  Draw();
+  disconnectPending_ = true;
+  QTimer::singleShot(cancelGapMs_, failureInbox_.get(), [this] {
+    if (disconnectPending_) SendDisconnectRequest();
+  });
+  return cancelled;
+}
+
+bool TStationLink::SendDisconnectRequest() {
+  disconnectPending_ = false;
+  return gate_.Send(StationCommand::Disconnect, DisconnectRequest(static_cast<uint8_t>(station_)));
 }
 
 void TStationLink::RetryTick() {
@@ -171,7 +192,7 @@ void TStationLink::OnLinkReply(uint8_t status) {
     shared_.Model.On(StationEvent::LinkAccepted);
     timer_.stop();
     Draw();
-    Write(SettingsQuery(static_cast<uint8_t>(station_)));
+    gate_.Send(StationCommand::SettingsQuery, SettingsQuery(static_cast<uint8_t>(station_)));
   } else if (status == kLinkDisconnected) {
     if (shared_.Model.IsRunning()) shared_.State.EndTime = now_();
     shared_.Model.On(StationEvent::LinkDisconnected);

@@ -3,7 +3,9 @@
 // station's settings, the handshake that connects and disconnects, the
 // one-second retries of an unanswered handshake, and the panel switched
 // between usable and locked as the controller reports the link up or down.
-// Runs on the window thread; received frames come back to it there.
+// Runs on the window thread; received frames come back to it there. Its
+// commands go out through the station's command gate; Write() is the port
+// itself, for the gate.
 #include <QDateTime>
 #include <QObject>
 #include <QThread>
@@ -21,6 +23,7 @@ namespace rig {
 
 class INotifier;
 class IStationView;
+class TCommandGate;
 struct StationShared;
 
 class TStationLink : public IStationWriter {
@@ -31,28 +34,34 @@ class TStationLink : public IStationWriter {
   // `window` is the object on whose thread frames are dispatched; `retryTimer`
   // is the station's one-second handshake timer.
   TStationLink(int station, StationShared& shared, IStationView& view, INotifier& notifier, QObject* window,
-               QTimer& retryTimer);
+               QTimer& retryTimer, TCommandGate& gate);
   ~TStationLink() override;
 
   int Station() const { return station_; }
   void SetFrameSink(FrameSink sink) { sink_ = std::move(sink); }
   void SetClock(std::function<QDateTime()> now) { now_ = std::move(now); }
-  // How the cancel before a disconnect waits for the controller (a sleep of
-  // `ms`); tests that drive many events put a no-op here.
-  void SetPause(std::function<void(int ms)> pause) { pause_ = std::move(pause); }
+  // How long the disconnect request waits after the cancel of a running
+  // test (a timer step, the window thread goes on); 0 sends both at once.
+  void SetCancelGap(int ms) { cancelGapMs_ = ms; }
   // Manual: no reader thread; whoever drives the link polls (tests).
   void SetReaderMode(ReaderMode mode) { readerMode_ = mode; }
 
   // (Re)opens the port with the station's settings; tells the operator when
   // it cannot be opened. Sends nothing.
   void OpenLink();
-  // Closes the port and lets the reader go (program end).
+  // Closes the port and lets the reader go (program end). A disconnect
+  // request still waiting for its gap goes out first.
   void CloseLink();
   // Stops the reader without waiting (so both stations stop at once).
   void RequestStop();
 
   void ConnectStation();
+  // Withdraws a start that waits for the controller's answer; a running
+  // test is cancelled and the disconnect request follows kCancelGapMs later.
+  // False when a request that went out now was not written.
   bool DisconnectStation();
+  bool DisconnectPending() const { return disconnectPending_; }
+  static constexpr int kCancelGapMs = 100;
   // The retry timer's tick.
   void RetryTick();
   // A link reply of this station's controller: 0x22 accepted, 0x11 disconnected.
@@ -81,6 +90,7 @@ class TStationLink : public IStationWriter {
   void OnBatch(TSerialComm& comm, const uint8_t* data, int count);  // reader thread
   void Draw();
   bool OpenPort();
+  bool SendDisconnectRequest();
 
   const int station_;
   StationShared& shared_;
@@ -88,6 +98,7 @@ class TStationLink : public IStationWriter {
   INotifier& notifier_;
   QObject* window_;
   QTimer& timer_;
+  TCommandGate& gate_;
   ReceiveBuffer rx_;
   std::unique_ptr<TSerialComm> comm_;
   QString devicePath_;
@@ -99,7 +110,8 @@ class TStationLink : public IStationWriter {
   bool lineLost_ = false;
   bool reconnectAfterReopen_ = false;
   std::function<QDateTime()> now_ = [] { return QDateTime::currentDateTime(); };
-  std::function<void(int)> pause_ = [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); };
+  int cancelGapMs_ = kCancelGapMs;
+  bool disconnectPending_ = false;
   ReaderMode readerMode_ = ReaderMode::Thread;
 };
 

@@ -1,5 +1,7 @@
 #include "station/StationModel.h"
 
+#include <initializer_list>
+
 namespace rig {
 
 const char* EventName(StationEvent e) {
@@ -11,12 +13,18 @@ const char* EventName(StationEvent e) {
     case StationEvent::LinkAccepted: return "LinkAccepted";
     case StationEvent::LinkDisconnected: return "LinkDisconnected";
     case StationEvent::LineLost: return "LineLost";
+    case StationEvent::DisconnectRequested: return "DisconnectRequested";
+    case StationEvent::FirstReportLoaded: return "FirstReportLoaded";
+    case StationEvent::StartPressed: return "StartPressed";
+    case StationEvent::ResumePressed: return "ResumePressed";
     case StationEvent::StartQueried: return "StartQueried";
     case StationEvent::StartAbandoned: return "StartAbandoned";
     case StationEvent::TestStarted: return "TestStarted";
     case StationEvent::TestResumed: return "TestResumed";
     case StationEvent::TestCancelled: return "TestCancelled";
     case StationEvent::TestFinished: return "TestFinished";
+    case StationEvent::RefusalWaiting: return "RefusalWaiting";
+    case StationEvent::RefusalCleared: return "RefusalCleared";
     case StationEvent::ActionsAdopted: return "ActionsAdopted";
     case StationEvent::TestSaved: return "TestSaved";
     case StationEvent::TestDiscarded: return "TestDiscarded";
@@ -34,6 +42,122 @@ const char* RunStateName(RunState s) {
   return "?";
 }
 
+QString CommandText(StationCommand c) {
+  switch (c) {
+    case StationCommand::Handshake: return QStringLiteral("握手请求");
+    case StationCommand::Disconnect: return QStringLiteral("断开请求");
+    case StationCommand::SettingsQuery: return QStringLiteral("设置查询");
+    case StationCommand::StatusQuery: return QStringLiteral("状态查询");
+    case StationCommand::Start: return QStringLiteral("启动命令");
+    case StationCommand::Continue: return QStringLiteral("继续命令");
+    case StationCommand::Cancel: return QStringLiteral("取消命令");
+  }
+  return {};
+}
+
+namespace {
+
+using E = StationEvent;
+using L = LinkState;
+
+constexpr uint8_t In(std::initializer_list<LinkState> states) {
+  uint8_t mask = 0;
+  for (LinkState s : states) mask = static_cast<uint8_t>(mask | (1u << static_cast<int>(s)));
+  return mask;
+}
+constexpr uint8_t kAnyLink = In({L::Closed, L::Open, L::Connecting, L::Connected, L::Lost});
+constexpr uint8_t kLinkStays = 0;
+
+bool IsIn(uint8_t mask, LinkState s) { return (mask >> static_cast<int>(s)) & 1u; }
+
+}  // namespace
+
+// One row per event: the link part (from which link states, to which), then
+// the run part [guard] / step. A guard that does not hold leaves the run as
+// it is.
+struct TStationModel::Transition {
+  StationEvent event;
+  uint8_t linkFrom;
+  LinkState linkTo;
+  bool (*guard)(const TStationModel&);
+  void (TStationModel::*step)(const HeldTest&);
+};
+
+namespace {
+
+using M = TStationModel;
+bool Always(const M&) { return true; }
+// The operator may press start on a connected station with no run going.
+bool MayPress(const M& m) { return m.Connected() && (m.Run() == RunState::Idle || m.Run() == RunState::Ended); }
+// A press stands on a connected line (the start command's own guard).
+bool PressOnLine(const M& m) { return m.HasStartPermit() && m.Connected(); }
+bool PressOnLineNotRunning(const M& m) { return PressOnLine(m) && m.Run() != RunState::Running; }
+bool ResumableOnLine(const M& m) { return PressOnLineNotRunning(m) && m.ResumePending(); }
+bool Running(const M& m) { return m.IsRunning(); }
+bool NothingHeld(const M& m) { return !m.HoldsTest(); }
+
+}  // namespace
+
+const TStationModel::Transition TStationModel::kTransitions[] = {
+    // event                 link from                          link to        [guard]                 / run step
+    {E::PortOpened,          In({L::Closed, L::Lost}),          L::Open,       Always,                 nullptr},
+    {E::PortNotOpened,       kAnyLink,                          L::Closed,     Always,                 &M::EndResumable},
+    {E::HandshakeSent,       In({L::Open}),                     L::Connecting, Always,                 &M::ExpectFirstReport},
+    {E::HandshakeGivenUp,    In({L::Connecting}),               L::Open,       Always,                 nullptr},
+    {E::LinkAccepted,        kAnyLink,                          L::Connected,  Always,                 nullptr},
+    {E::LinkDisconnected,    In({L::Connected, L::Connecting}), L::Open,       Always,                 &M::EndForGood},
+    {E::LineLost,            kAnyLink,                          L::Lost,       Always,                 &M::EndResumable},
+    {E::DisconnectRequested, kLinkStays,                        L::Closed,     Always,                 &M::DropStartRequest},
+    {E::FirstReportLoaded,   kLinkStays,                        L::Closed,     Always,                 &M::FirstReportLoaded},
+    {E::StartPressed,        kLinkStays,                        L::Closed,     MayPress,               &M::PressStart},
+    {E::ResumePressed,       kLinkStays,                        L::Closed,     MayPress,               &M::PressResume},
+    {E::StartQueried,        kLinkStays,                        L::Closed,     PressOnLineNotRunning,  &M::QueryStart},
+    {E::StartAbandoned,      kLinkStays,                        L::Closed,     Always,                 &M::DropStartRequest},
+    {E::TestStarted,         kLinkStays,                        L::Closed,     PressOnLineNotRunning,  &M::StartTest},
+    {E::TestResumed,         kLinkStays,                        L::Closed,     ResumableOnLine,        &M::ResumeTest},
+    {E::TestCancelled,       kLinkStays,                        L::Closed,     Always,                 &M::EndForGood},
+    {E::TestFinished,        kLinkStays,                        L::Closed,     Always,                 &M::EndForGood},
+    {E::RefusalWaiting,      kLinkStays,                        L::Closed,     Running,                &M::OfferRefusalButtons},
+    {E::RefusalCleared,      kLinkStays,                        L::Closed,     Always,                 &M::WithdrawRefusalButtons},
+    {E::ActionsAdopted,      kLinkStays,                        L::Closed,     NothingHeld,            &M::AdoptActions},
+    {E::TestSaved,           kLinkStays,                        L::Closed,     Always,                 &M::ReleaseSaved},
+    {E::TestDiscarded,       kLinkStays,                        L::Closed,     Always,                 &M::ReleaseDiscarded},
+};
+
+void TStationModel::On(StationEvent event, const HeldTest& test) {
+  for (const Transition& t : kTransitions) {
+    if (t.event != event) continue;
+    if (IsIn(t.linkFrom, link_)) link_ = t.linkTo;
+    if (t.step && t.guard(*this)) (this->*t.step)(test);
+    return;
+  }
+}
+
+QString TStationModel::Refusal(StationCommand command) const {
+  const QString offLine = QStringLiteral("线路未连接");
+  switch (command) {
+    case StationCommand::Handshake:
+    case StationCommand::Disconnect:
+      return {};  // also on a closed port: the failed write is logged
+    case StationCommand::SettingsQuery:
+      return Connected() ? QString() : offLine;
+    case StationCommand::StatusQuery:  // it sets an armed controller going: only for a start that was sent
+      if (!Connected()) return offLine;
+      return IsRunning() ? QString() : QStringLiteral("没有运行中的测试");
+    case StationCommand::Start:
+      if (!Connected()) return offLine;
+      if (!permit_) return QStringLiteral("没有操作员的开始命令");
+      return IsRunning() ? QStringLiteral("测试已在运行") : QString();
+    case StationCommand::Continue:
+      if (!Connected()) return offLine;
+      return ContinueOffered() ? QString() : QStringLiteral("控制器没有等待继续测试");
+    case StationCommand::Cancel:
+      if (!Connected()) return offLine;
+      return IsRunning() ? QString() : QStringLiteral("没有运行中的测试");
+  }
+  return QStringLiteral("未知命令");
+}
+
 bool TStationModel::SaveOffered() const {
   switch (run_) {
     case RunState::Idle: return false;
@@ -43,6 +167,78 @@ bool TStationModel::SaveOffered() const {
   }
   return false;
 }
+
+// --- run steps --------------------------------------------------------------
+
+void TStationModel::DropStartRequest(const HeldTest&) {
+  permit_ = false;
+  if (run_ == RunState::StartRequested) run_ = held_ ? RunState::Ended : RunState::Idle;
+}
+
+void TStationModel::EndResumable(const HeldTest& t) {
+  DropStartRequest(t);
+  EndRun(true);
+}
+
+void TStationModel::EndForGood(const HeldTest& t) {
+  DropStartRequest(t);
+  EndRun(false);
+}
+
+void TStationModel::ExpectFirstReport(const HeldTest& t) {
+  DropStartRequest(t);
+  awaitingFirstReport_ = true;
+}
+
+void TStationModel::FirstReportLoaded(const HeldTest& t) {
+  DropStartRequest(t);  // a start pressed before it is not answered
+  awaitingFirstReport_ = false;
+}
+
+void TStationModel::PressStart(const HeldTest&) { Press(StartIntent::NewTest); }
+void TStationModel::PressResume(const HeldTest&) { Press(StartIntent::ResumeHeldTest); }
+
+void TStationModel::QueryStart(const HeldTest&) { run_ = RunState::StartRequested; }
+
+void TStationModel::StartTest(const HeldTest& test) {
+  Hold(test);
+  run_ = RunState::Running;
+  permit_ = false;
+  continueOffered_ = saveOffered_ = false;
+}
+
+void TStationModel::ResumeTest(const HeldTest& test) {  // same test and mode; the parameters sent now
+  test_.ParamTexts = test.ParamTexts;
+  test_.Resumable = false;
+  run_ = RunState::Running;
+  permit_ = false;
+  continueOffered_ = saveOffered_ = false;
+}
+
+void TStationModel::OfferRefusalButtons(const HeldTest&) { continueOffered_ = saveOffered_ = true; }
+void TStationModel::WithdrawRefusalButtons(const HeldTest&) { continueOffered_ = saveOffered_ = false; }
+
+void TStationModel::AdoptActions(const HeldTest& test) {
+  Hold(test);
+  if (run_ == RunState::Idle) run_ = RunState::Ended;
+}
+
+void TStationModel::ReleaseSaved(const HeldTest&) {
+  if (run_ == RunState::Running) {
+    saveOffered_ = false;  // the run goes on; its later actions make another record
+    return;
+  }
+  Release();
+  if (run_ == RunState::Ended) run_ = RunState::Idle;
+}
+
+void TStationModel::ReleaseDiscarded(const HeldTest&) {
+  if (run_ == RunState::Running) return;
+  Release();
+  if (run_ == RunState::Ended) run_ = RunState::Idle;
+}
+
+// --- helpers ----------------------------------------------------------------
 
 void TStationModel::Hold(const HeldTest& test) {
   held_ = true;
@@ -54,9 +250,9 @@ void TStationModel::Release() {
   test_ = HeldTest{};
 }
 
-void TStationModel::DropStartRequest() {
-  permit_ = false;
-  if (run_ == RunState::StartRequested) run_ = held_ ? RunState::Ended : RunState::Idle;
+void TStationModel::Press(StartIntent intent) {
+  permit_ = true;
+  intent_ = intent;
 }
 
 void TStationModel::EndRun(bool resumable) {
@@ -67,93 +263,13 @@ void TStationModel::EndRun(bool resumable) {
   continueOffered_ = saveOffered_ = false;
 }
 
-void TStationModel::On(StationEvent event, const HeldTest& test) {
-  using E = StationEvent;
-  switch (event) {
-    // --- link ---------------------------------------------------------------
-    case E::PortOpened:
-      if (link_ == LinkState::Closed || link_ == LinkState::Lost) link_ = LinkState::Open;
-      break;
-    case E::PortNotOpened:  // reopened from the settings and refused: as good as a lost line
-      link_ = LinkState::Closed;
-      DropStartRequest();
-      EndRun(true);
-      break;
-    case E::HandshakeSent:  // the next report only loads the panel
-      if (link_ == LinkState::Open) link_ = LinkState::Connecting;
-      DropStartRequest();
-      break;
-    case E::HandshakeGivenUp:
-      if (link_ == LinkState::Connecting) link_ = LinkState::Open;
-      break;
-    case E::LinkAccepted:
-      link_ = LinkState::Connected;
-      break;
-    case E::LinkDisconnected:
-      if (link_ == LinkState::Connected || link_ == LinkState::Connecting) link_ = LinkState::Open;
-      DropStartRequest();
-      EndRun(false);
-      break;
-    case E::LineLost:
-      link_ = LinkState::Lost;
-      DropStartRequest();
-      EndRun(true);
-      break;
-
-    // --- run ----------------------------------------------------------------
-    case E::StartQueried:  // only a connected controller can answer
-      if ((run_ == RunState::Idle || run_ == RunState::Ended) && link_ == LinkState::Connected)
-        run_ = RunState::StartRequested;
-      else
-        permit_ = false;
-      break;
-    case E::StartAbandoned:
-      DropStartRequest();
-      break;
-    case E::TestStarted:
-      Hold(test);
-      run_ = RunState::Running;
-      permit_ = false;
-      continueOffered_ = saveOffered_ = false;
-      break;
-    case E::TestResumed:  // same test and mode; the parameters are those sent now
-      test_.ParamTexts = test.ParamTexts;
-      test_.Resumable = false;
-      run_ = RunState::Running;
-      permit_ = false;
-      continueOffered_ = saveOffered_ = false;
-      break;
-    case E::TestCancelled:
-    case E::TestFinished:
-      EndRun(false);
-      break;
-    case E::ActionsAdopted:
-      if (held_) break;
-      Hold(test);
-      if (run_ == RunState::Idle) run_ = RunState::Ended;
-      break;
-    case E::TestSaved:
-      if (run_ == RunState::Running) {
-        saveOffered_ = false;  // the run goes on; its later actions make another record
-        break;
-      }
-      Release();
-      if (run_ == RunState::Ended) run_ = RunState::Idle;
-      break;
-    case E::TestDiscarded:
-      if (run_ == RunState::Running) break;
-      Release();
-      if (run_ == RunState::Ended) run_ = RunState::Idle;
-      break;
-  }
-}
-
 QString TStationModel::CheckInvariants() const {
   if ((run_ == RunState::Running || run_ == RunState::Ended) && !held_)
     return QStringLiteral("%1 without a held test").arg(QLatin1String(RunStateName(run_)));
   if (run_ == RunState::Idle && held_) return QStringLiteral("Idle holding a test");
   if (run_ == RunState::StartRequested && !permit_) return QStringLiteral("StartRequested without a permit");
-  if (run_ != RunState::StartRequested && permit_) return QStringLiteral("a start permit outside StartRequested");
+  if (permit_ && run_ == RunState::Running) return QStringLiteral("a start permit while running");
+  if (permit_ && link_ != LinkState::Connected) return QStringLiteral("a start permit on a link that is not connected");
   if ((run_ == RunState::StartRequested || run_ == RunState::Running) && link_ != LinkState::Connected)
     return QStringLiteral("%1 on a link that is not connected").arg(QLatin1String(RunStateName(run_)));
   if (test_.Resumable && run_ != RunState::Ended && run_ != RunState::StartRequested)

@@ -1,22 +1,26 @@
 #pragma once
 // One station's state in one place: its link, its run and the test it holds
-// until that test is saved or the operator lets it go. The link and test
-// control report what happened; the panel's captions and buttons are drawn
-// from here (StationLook), so no handler can leave a button in a state that
-// no other handler undoes.
+// until that test is saved or the operator lets it go. Everything that
+// happens to the station is an event given to On(), the only member that
+// changes the state; what each event does is one row of the transition
+// table in StationModel.cpp. The panel's captions and buttons are drawn from
+// here (StationLook), and every command to the controller passes Permits()
+// at the moment it is written (TCommandGate).
 //
 // Run states:
 //   Idle            no test held
 //   StartRequested  the operator pressed start with the controller's mode;
 //                   the settings query is out and its report starts the run
-//   Running         a start command went out and the run has not ended
+//   Running         a start command was written to a connected line and the
+//                   run has not ended
 //   Ended           a test is held (cancelled, finished, cut by a lost line,
 //                   or actions that arrived without a start) and not saved
 //
 // Invariants (CheckInvariants):
 //   - Running and Ended hold a test; Idle holds none;
-//   - a start command needs a start permit, and only the operator's start
-//     press grants one: link replies and settings reports never start a run;
+//   - a start command needs a standing start press on a connected line, and
+//     only the operator's press makes one: link replies and settings reports
+//     never start a run; a line event or a disconnect withdraws it;
 //   - the held test is released only by a save or the operator's choice.
 #include <QString>
 #include <array>
@@ -32,25 +36,36 @@ enum class StationEvent {
   // link
   PortOpened,
   PortNotOpened,
-  HandshakeSent,
+  HandshakeSent,        // the next settings report only loads the panel
   HandshakeGivenUp,
-  LinkAccepted,      // 0x22
-  LinkDisconnected,  // 0x11
-  LineLost,          // the port failed while open
+  LinkAccepted,         // 0x22
+  LinkDisconnected,     // 0x11
+  LineLost,             // the port failed while open
+  DisconnectRequested,  // the operator asked the controller to disconnect
+  FirstReportLoaded,    // the first report after a handshake filled the panel
   // run
-  StartQueried,     // start pressed with the controller's mode: query sent
-  StartAbandoned,   // the requested start will not come (first report, bad parameters, another mode)
-  TestStarted,      // a new test was sent
-  TestResumed,      // the held test goes on after a lost line
+  StartPressed,     // 开始测试 for a new test: one start command may follow
+  ResumePressed,    // 开始测试 that continues the held test after a lost line
+  StartQueried,     // the press waits for the controller's settings report
+  StartAbandoned,   // the press will not start anything
+  TestStarted,      // a new test's start command was written
+  TestResumed,      // the held test's start command was written after a lost line
   TestCancelled,    // cancel byte sent (start button or disconnect)
   TestFinished,     // the controller reported the end
+  RefusalWaiting,   // a refusal: continue and save offered while the run waits
+  RefusalCleared,   // an action that needs no decision
   ActionsAdopted,   // an action status came with no test held
   TestSaved,
   TestDiscarded,
 };
 
+// What goes to the controller; each passes the station's command gate.
+enum class StationCommand { Handshake, Disconnect, SettingsQuery, StatusQuery, Start, Continue, Cancel };
+
 const char* EventName(StationEvent e);
 const char* RunStateName(RunState s);
+// The command as the run log names it ("启动命令").
+QString CommandText(StationCommand c);
 
 // What a start press means once the controller answers.
 enum class StartIntent { NewTest, ResumeHeldTest };
@@ -66,35 +81,19 @@ class TStationModel {
   // The next start in `mode` would continue the held test.
   bool CanResume(int mode) const { return held_ && test_.Resumable && test_.Mode == mode; }
   bool ResumePending() const { return held_ && test_.Resumable; }
-
   // The next settings report is the first after a handshake: it loads the panel.
   bool AwaitingFirstReport() const { return awaitingFirstReport_; }
-  void ExpectFirstReport() { awaitingFirstReport_ = true; }
-  void FirstReportArrived() { awaitingFirstReport_ = false; }
-
-  // The operator's start press: one start command may follow.
-  void GrantStart(StartIntent intent) {
-    permit_ = true;
-    intent_ = intent;
-  }
+  // An operator's start press stands: one start command may go out.
   bool HasStartPermit() const { return permit_; }
   StartIntent Intent() const { return intent_; }
-  // Consumed by the start command; false when there is none.
-  bool TakeStartPermit() {
-    const bool had = permit_;
-    permit_ = false;
-    return had;
-  }
-
-  // Refusal check: continue and save offered while the run waits.
-  void OfferRefusalButtons(bool offered) {
-    continueOffered_ = offered;
-    saveOffered_ = offered;
-  }
   bool ContinueOffered() const { return run_ == RunState::Running && continueOffered_; }
   bool SaveOffered() const;
 
-  // The one place where states change. `test` is the held test a
+  // Whether `command` may be written now; empty when it may, else why not.
+  QString Refusal(StationCommand command) const;
+  bool Permits(StationCommand command) const { return Refusal(command).isEmpty(); }
+
+  // The only member that changes the state. `test` is the held test a
   // TestStarted or ActionsAdopted event opens, or for TestResumed the
   // parameters the resumed run was sent.
   void On(StationEvent event, const HeldTest& test = {});
@@ -103,10 +102,29 @@ class TStationModel {
   QString CheckInvariants() const;
 
  private:
+  struct Transition;
+  static const Transition kTransitions[];
+
+  // The run side of the transitions, one short step each.
+  void DropStartRequest(const HeldTest&);
+  void EndResumable(const HeldTest&);
+  void EndForGood(const HeldTest&);
+  void ExpectFirstReport(const HeldTest&);
+  void FirstReportLoaded(const HeldTest&);
+  void PressStart(const HeldTest&);
+  void PressResume(const HeldTest&);
+  void QueryStart(const HeldTest&);
+  void StartTest(const HeldTest&);
+  void ResumeTest(const HeldTest&);
+  void OfferRefusalButtons(const HeldTest&);
+  void WithdrawRefusalButtons(const HeldTest&);
+  void AdoptActions(const HeldTest&);
+  void ReleaseSaved(const HeldTest&);
+  void ReleaseDiscarded(const HeldTest&);
+
   void Hold(const HeldTest& test);
   void Release();
-  // Back from StartRequested to what was before the press.
-  void DropStartRequest();
+  void Press(StartIntent intent);
   void EndRun(bool resumable);
 
   LinkState link_ = LinkState::Closed;

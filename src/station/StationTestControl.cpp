@@ -8,11 +8,11 @@
 #include "station/StationLook.h"
 #include "station/StationView.h"
 #include "protocol/Frame.h"
-#include "protocol/StationWriter.h"
 #include "testing/CommandFrames.h"
 #include "testing/RefusalCheck.h"
 #include "testing/RunObserver.h"
 #include "testing/RunPlan.h"
+#include "station/CommandGate.h"
 #include "station/StationController.h"
 #include "testing/TestModes.h"
 #include "testing/TestParameters.h"
@@ -34,11 +34,11 @@ bool PayloadIs(const uint8_t* frame, int length, int payloadLength) {
 
 }  // namespace
 
-TStationTestControl::TStationTestControl(TStationController& station, IStationWriter& link, Clock clock)
+TStationTestControl::TStationTestControl(TStationController& station, TCommandGate& gate, Clock clock)
     : station_(station),
       shared_(station.Shared()),
       view_(station.View()),
-      link_(&link),
+      gate_(gate),
       clock_(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); })) {}
 
 int TStationTestControl::Station() const { return station_.Station(); }
@@ -59,23 +59,33 @@ void TStationTestControl::StartButtonClick() {
   if (model.IsRunning()) return CancelTest();
   if (!model.Connected()) return;  // the button is locked while the link is down
   if (model.Run() == RunState::StartRequested) {
-    SendSettingsQuery(*link_, Station());  // no answer yet: ask again
+    gate_.Send(StationCommand::SettingsQuery, SettingsQuery(Station()));  // no answer yet: ask again
     return;
   }
   if (const int bad = FirstInvalidParameter()) {
     station_.RefuseParameter(bad, FindParameter(bad)->Range);
     return;
   }
-  const bool differs = ModeDiffers();
-  const bool resume = !differs && model.CanResume(station_.SelectedTestMode(kModeWhenNoneSelected));
-  if (!resume && !LetGoOfHeldTest()) return;
-  model.GrantStart(resume ? StartIntent::ResumeHeldTest : StartIntent::NewTest);
-  if (differs) {
+  const bool resume = !ModeDiffers() && model.CanResume(station_.SelectedTestMode(kModeWhenNoneSelected));
+  model.On(resume ? StationEvent::ResumePressed : StationEvent::StartPressed);
+  if (!resume && !LetGoOfHeldTest()) return AbandonStart();
+  // The question ran its own event loop: a line event there withdrew the
+  // press, and the mode is read again.
+  if (!model.HasStartPermit()) {
+    WriteLog(QStringLiteral("工位%1：询问期间线路已变化，这次开始测试没有执行").arg(Station()));
+    return Draw();
+  }
+  if (ModeDiffers()) {
     StartTest();
     return;
   }
-  SendSettingsQuery(*link_, Station());
+  if (!gate_.Send(StationCommand::SettingsQuery, SettingsQuery(Station()))) return AbandonStart();
   model.On(StationEvent::StartQueried);
+  Draw();
+}
+
+void TStationTestControl::AbandonStart() {
+  shared_.Model.On(StationEvent::StartAbandoned);
   Draw();
 }
 
@@ -104,7 +114,7 @@ void TStationTestControl::DiscardHeldTest() {
 }
 
 void TStationTestControl::ContinueButtonClick() {
-  SendContinue(*link_);
+  if (!gate_.Send(StationCommand::Continue, ContinueCommand())) return;
   shared_.State.EndTime = clock_();
   Tell([](IRunObserver& o) { o.RunContinued(); });
 }
@@ -115,18 +125,18 @@ bool TStationTestControl::ModeDiffers() const { return station_.SelectedTestMode
 
 bool TStationTestControl::StartTest() {
   TStationModel& model = shared_.Model;
-  // The rig moves only when the operator asked it to, once per press.
-  if (!model.TakeStartPermit()) {
-    WriteLog(QStringLiteral("工位%1：没有操作员的开始命令，未发送启动命令").arg(Station()));
-    model.On(StationEvent::StartAbandoned);
-    Draw();
+  // The rig moves only when the operator asked it to, once per press, and
+  // only on a line that is connected now: checked before anything changes,
+  // and again by the gate as the frame goes out.
+  if (const QString why = model.Refusal(StationCommand::Start); !why.isEmpty()) {
+    WriteLog(QStringLiteral("工位%1：未发出启动命令（%2）").arg(Station()).arg(why));
+    AbandonStart();
     return false;
   }
   // A controller must never be started on parameters nobody typed in or
   // outside what the rig takes: refuse before anything changes.
   if (const int bad = FirstInvalidParameter()) {
-    model.On(StationEvent::StartAbandoned);
-    Draw();
+    AbandonStart();
     station_.RefuseParameter(bad, FindParameter(bad)->Range);
     return false;
   }
@@ -138,8 +148,7 @@ bool TStationTestControl::StartTest() {
   // Actions that came after the press (the controller was running
   // something) are never cleared by the start the press asked for.
   if (!resume && model.HoldsTest() && !shared_.Actions.empty()) {
-    model.On(StationEvent::StartAbandoned);
-    Draw();
+    AbandonStart();
     station_.Notifier().Notice(QStringLiteral("工位%1的控制器在测试开始前报告了动作，测试没有开始。"
                                               "请先保存这些动作，再开始测试。")
                                    .arg(Station()));
@@ -152,8 +161,10 @@ bool TStationTestControl::StartTest() {
     shared_.State.ActionNo = 0;
   }
   const std::optional<QByteArray> frame = BuildStartFrame();
-  if (!frame) return false;
-  link_->Write(*frame);
+  if (!frame || !gate_.Send(StationCommand::Start, *frame)) {
+    AbandonStart();  // not written: the run has not started
+    return false;
+  }
   if (resume) {
     model.On(StationEvent::TestResumed, PanelTest());
   } else {
@@ -168,7 +179,7 @@ bool TStationTestControl::StartTest() {
 }
 
 void TStationTestControl::CancelTest() {
-  SendCancel(*link_);
+  gate_.Send(StationCommand::Cancel, CancelCommand());
   if (shared_.Model.IsRunning()) shared_.State.EndTime = clock_();
   shared_.Model.On(StationEvent::TestCancelled);
   Draw();
@@ -216,8 +227,7 @@ void TStationTestControl::OnSettingsReport(const uint8_t* frame, int length) {
   const ParameterBlock block = DecodeParameterBlock(frame + kFrameHeaderSize);
   TStationModel& model = shared_.Model;
   if (model.AwaitingFirstReport()) {
-    model.FirstReportArrived();
-    model.On(StationEvent::StartAbandoned);  // a start pressed before it is not answered
+    model.On(StationEvent::FirstReportLoaded);  // a start pressed before it is not answered
     if (model.IsRunning()) {
       Draw();  // a handshake made again while the run goes on: the run and its panel stay
       return;
@@ -230,8 +240,7 @@ void TStationTestControl::OnSettingsReport(const uint8_t* frame, int length) {
   if (model.Run() != RunState::StartRequested) return;
   const int32_t count = AdoptReportedMode(block);
   if (model.Intent() == StartIntent::ResumeHeldTest && !model.CanResume(block.Mode)) {
-    model.On(StationEvent::StartAbandoned);
-    Draw();
+    AbandonStart();
     station_.Notifier().Notice(QStringLiteral("工位%1的控制器现在是另一种试验方式，中断的测试不能继续。"
                                               "请先保存中断的测试，再开始新的测试。")
                                    .arg(Station()));
@@ -249,7 +258,9 @@ void TStationTestControl::LoadSettingsReport(const ParameterBlock& block) {
     view_.CheckRefusalOption(block.RefusalOption);
   for (int n = 1; n <= kParameterCount; ++n)
     view_.SetParameterText(n, QString::number(static_cast<uint32_t>(block.Parameters[n - 1])));
-  run.CountDone = ReportedCount(block, run.Mode);
+  // A held test keeps the count its own actions reached: a controller that
+  // was reset reports none, and an operation mode reports no count at all.
+  if (!shared_.Model.HoldsTest()) run.CountDone = ReportedCount(block, run.Mode);
   Draw();
   station_.ShowReportedModePrompt();
 }
@@ -262,7 +273,9 @@ int32_t TStationTestControl::AdoptReportedMode(const ParameterBlock& block) {
 
 // --- start acknowledgement and statuses -------------------------------------
 
-void TStationTestControl::OnStartAccepted(const uint8_t*, int) { SendStatusQuery(*link_, Station()); }
+void TStationTestControl::OnStartAccepted(const uint8_t*, int) {
+  gate_.Send(StationCommand::StatusQuery, StatusQuery(Station()));
+}
 
 void TStationTestControl::OnStatusFrame(const uint8_t* frame, int length) {
   if (PayloadIs(frame, length, 1)) {
@@ -290,7 +303,7 @@ void TStationTestControl::UpdateStationDisplay() {
 void TStationTestControl::CheckRefusals() {
   const std::optional<ActionExpectation> e =
       ExpectedAfterAction(shared_.Run.Mode, shared_.State.ActionNo, shared_.Run.CountDone, finalCount_);
-  shared_.Model.OfferRefusalButtons(e && e->ButtonsEnabled);
+  shared_.Model.On(e && e->ButtonsEnabled ? StationEvent::RefusalWaiting : StationEvent::RefusalCleared);
   if (e) {
     const BreakPositions breaks{shared_.Run.Breaks[kBreakA1], shared_.Run.Breaks[kBreakB1],
                                 shared_.Run.Breaks[kBreakC1]};
@@ -316,7 +329,8 @@ void TStationTestControl::SetMarks(const std::array<QString, kBreakCount>& marks
 }
 
 void TStationTestControl::QueueAction() {
-  // A record that cannot be made is lost; the status has been shown.
+  // A record that cannot be made is lost: the status has been shown, and the
+  // run log says which action has no record.
   try {
     auto record = std::make_unique<ActionRecord>();
     record->Count = shared_.Run.CountDone;
@@ -326,7 +340,12 @@ void TStationTestControl::QueueAction() {
       record->Marks[b] = marks_[b];
     }
     shared_.Actions.push_back(std::move(record));
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    WriteLog(QStringLiteral("工位%1：第%2次动作（次数%3）无法记录，已丢失：%4")
+                 .arg(Station())
+                 .arg(shared_.State.ActionNo)
+                 .arg(shared_.Run.CountDone)
+                 .arg(QString::fromLocal8Bit(e.what())));
     return;
   }
   Tell([this](IRunObserver& o) { o.ActionQueued(*shared_.Actions.back()); });

@@ -20,8 +20,8 @@
 namespace rig {
 
 class IStationView;
-class IStationWriter;
 class IRunObserver;
+class TCommandGate;
 class TStationController;
 struct StationShared;
 
@@ -31,11 +31,9 @@ class TStationTestControl {
   // Saves the held test as the save button would; true when it was saved.
   using Saver = std::function<bool()>;
 
-  // Without a clock, the local date and time.
-  TStationTestControl(TStationController& station, IStationWriter& link, Clock clock = {});
+  // Commands go out through `gate`. Without a clock, the local date and time.
+  TStationTestControl(TStationController& station, TCommandGate& gate, Clock clock = {});
 
-  // The link is the window's to replace (the real serial link, or none).
-  void SetLink(IStationWriter& link) { link_ = &link; }
   // Observers hear of the run in the order they were added.
   void AddRunObserver(IRunObserver* observer) { observers_.push_back(observer); }
   void SetSaver(Saver saver) { saver_ = std::move(saver); }
@@ -46,15 +44,17 @@ class TStationTestControl {
   // mode differs from the controller's; otherwise ask the controller for its
   // settings, whose report then starts the run from the count it reached.
   // A held test with unsaved actions is saved or let go first, as the
-  // operator chooses, unless this start continues it after a lost line.
+  // operator chooses, unless this start continues it after a lost line; the
+  // press stands through that question only while the line stays connected.
   void StartButtonClick();
   // Continue button: after a refusal, the controller goes on.
   void ContinueButtonClick();
 
   // The selected mode (0 when none) is not the mode last sent or reported.
   bool ModeDiffers() const;
-  // Sends the start command the operator's press allowed (none without one):
-  // a new test clears the queue; a resumed one keeps it. A panel parameter
+  // Sends the start command the operator's press allowed (none without one,
+  // nor on a line that is not connected): a new test clears the queue; a
+  // resumed one keeps it. A panel parameter
   // that is not a number within its range stops the start before anything
   // changes: the operator gets its range notice with the focus in its edit,
   // and false.
@@ -72,8 +72,9 @@ class TStationTestControl {
   int FirstInvalidParameter() const;
 
   // Code 0xA1: the first report after a handshake fills the panel (not while
-  // a run goes on); a later one starts the run only when the operator's start
-  // asked for it, and any other report changes nothing.
+  // a run goes on, and a held test keeps its own count); a later one starts
+  // the run only when the operator's start asked for it, and any other report
+  // changes nothing.
   void OnSettingsReport(const uint8_t* frame, int length);
   void LoadSettingsReport(const ParameterBlock& block);
   // Takes the report's mode; returns the count reached in it (0 for an
@@ -95,6 +96,8 @@ class TStationTestControl {
 
  private:
   void SetMarks(const std::array<QString, kBreakCount>& marks);
+  // The press cannot start anything any more.
+  void AbandonStart();
   void QueueAction();
   void Draw();
   template <typename Call>
@@ -114,7 +117,7 @@ class TStationTestControl {
   TStationController& station_;
   StationShared& shared_;
   IStationView& view_;
-  IStationWriter* link_;
+  TCommandGate& gate_;
   std::vector<IRunObserver*> observers_;
   Saver saver_;
   Clock clock_;

@@ -251,10 +251,15 @@ void TfrmHX4417::showEvent(QShowEvent* event) {
 void TfrmHX4417::FormShow() {
   // Locked until each station's handshake succeeds.
   for (int s = 1; s <= kStationCount; ++s) DrawStation(shared_.Station(s)->Model, s, Panel(s));
-  OpenStationLinks();
   RestoreStationFields();
-  // Once the window is up: a test the last run left unsaved is offered first.
-  QTimer::singleShot(0, this, [this] { OfferLeftoverJournals(); });
+  if (FindLeftoverJournals(shared_.ExeDir).empty()) return OpenStationLinks();
+  // Once the window is up: a test the last run left unsaved is offered and
+  // answered before any link opens, so no status of a live controller can
+  // start a test whose journal would take the place of the one offered.
+  QTimer::singleShot(0, this, [this] {
+    OfferLeftoverJournals();
+    OpenStationLinks();
+  });
 }
 
 void TfrmHX4417::OfferLeftoverJournals() {
@@ -282,17 +287,33 @@ void TfrmHX4417::RestoreStationFields() {
 }
 
 void TfrmHX4417::closeEvent(QCloseEvent* event) {
-  FormCloseQuery();
-  event->accept();
+  // Always allowed, once both stations were asked to disconnect.
+  if (closing_ == Closing::Done) return event->accept();
+  event->ignore();
+  if (closing_ == Closing::No) FormCloseQuery();
 }
 
 void TfrmHX4417::FormCloseQuery() {
+  closing_ = Closing::Disconnecting;
+  DisconnectAllStations([this] {
+    // The identity texts are written while the operator can still be told
+    // that they could not be.
+    if (const QString error = StoreIdentityTexts(); !error.isEmpty()) notifier_->Notice(error);
+    closing_ = Closing::Done;
+    close();
+  });
+}
+
+void TfrmHX4417::DisconnectAllStations(std::function<void()> then) {
   DisconnectStation(1);
-  QThread::msleep(kDisconnectGapMs);
-  DisconnectStation(2);
-  // The identity texts are written while the operator can still be told
-  // that they could not be.
-  if (const QString error = StoreIdentityTexts(); !error.isEmpty()) notifier_->Notice(error);
+  secondDisconnectPending_ = true;
+  QTimer::singleShot(kDisconnectGapMs, this, [this, then = std::move(then)] {
+    if (secondDisconnectPending_) {
+      secondDisconnectPending_ = false;
+      DisconnectStation(2);
+    }
+    if (then) then();
+  });
 }
 
 QString TfrmHX4417::StoreIdentityTexts() {
@@ -308,6 +329,11 @@ QString TfrmHX4417::StoreIdentityTexts() {
 }
 
 void TfrmHX4417::FormDestroy() {
+  // Destroyed in the middle of closing: station 2 is still told at once.
+  if (secondDisconnectPending_) {
+    secondDisconnectPending_ = false;
+    DisconnectStation(2);
+  }
   CloseStationLinks();
   if (!identityStored_) StoreIdentityTexts();
   ShutdownSharedState(shared_, /*saveIdentity=*/false);
@@ -362,10 +388,7 @@ void TfrmHX4417::N6Click() {
 }
 
 void TfrmHX4417::N7Click() {
-  DisconnectStation(1);
-  QThread::msleep(kDisconnectGapMs);
-  DisconnectStation(2);
-  close();
+  DisconnectAllStations([this] { close(); });
 }
 
 void TfrmHX4417::N8Click() { OpenHelpDocument(shared_.HelpFileName, shared_.ExeDir, helpOpener_); }

@@ -55,8 +55,8 @@ class TfrmHX4417 : public QMainWindow {
   // Where "帮助" hands the help document; the desktop by default.
   void SetHelpOpener(DocumentOpener opener) { helpOpener_ = std::move(opener); }
 
-  // Puts another writer between test control and the station's link (tests
-  // record the commands this way); nullptr goes back to the link.
+  // Puts another writer behind the station's command gate in place of its
+  // link (tests record the commands this way); nullptr goes back to the link.
   void SetStationWriter(int station, std::unique_ptr<IStationWriter> writer);
 
   void SetStationControlsEnabled(int station, bool enabled);
@@ -86,6 +86,9 @@ class TfrmHX4417 : public QMainWindow {
   void OfferLeftoverJournals();
   void FormCloseQuery();
   void FormDestroy();
+  // Station 1's disconnect, kDisconnectGapMs later station 2's, then `then`;
+  // the window thread goes on handling frames in between.
+  void DisconnectAllStations(std::function<void()> then);
   // Identity edits into Config.ini; the error text when that failed.
   QString StoreIdentityTexts();
   void RestoreStationFields();
@@ -132,6 +135,10 @@ class TfrmHX4417 : public QMainWindow {
   std::array<std::unique_ptr<TStation>, kStationCount> stations_;
   TStationFrames frames_;
   bool shown_ = false;
+  // Closing waits for the stations' disconnects before the window goes.
+  enum class Closing { No, Disconnecting, Done };
+  Closing closing_ = Closing::No;
+  bool secondDisconnectPending_ = false;
   bool identityStored_ = false;
   // Saved tests also go to the lab database; its state in one line.
   std::unique_ptr<lab::LabService> lab_;

@@ -3,6 +3,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "station/CommandGate.h"
 #include "station/FakeStationView.h"
 #include "FaultRig.h"
 #include "station/GlobVar.h"
@@ -28,6 +29,7 @@ struct LinkUnderFaults : ::testing::Test {
   rigtest::RecordingNotifier notifier;
   QObject window;
   QTimer timer;
+  std::unique_ptr<TCommandGate> gate;
   std::unique_ptr<TStationLink> link;
   std::vector<QByteArray> frames;
 
@@ -45,7 +47,9 @@ struct LinkUnderFaults : ::testing::Test {
     QString error;
     ASSERT_TRUE(sim->Start(&error)) << error.toStdString();
     shared.Config.PortName = sim->DevicePath(1);
-    link = std::make_unique<TStationLink>(1, shared, view, notifier, &window, timer);
+    gate = std::make_unique<TCommandGate>(1, shared.Model);
+    link = std::make_unique<TStationLink>(1, shared, view, notifier, &window, timer, *gate);
+    gate->SetWriter(link.get());
     link->SetFrameSink([this](const uint8_t* f, int n) { frames.emplace_back(reinterpret_cast<const char*>(f), n); });
     link->OpenLink();
     ASSERT_TRUE(shared.PortOpen);

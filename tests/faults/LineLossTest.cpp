@@ -62,7 +62,7 @@ TEST_F(LineLoss, ALineDroppedMidExchangeIsSeenAndTheStationWorksAgainOnceReopene
   ASSERT_TRUE(Connect(2));
   const QString sentHandshake = QStringLiteral("发出：01 A0 01 00 05 05 ");
   const qsizetype logged = LogText().count(sentHandshake);
-  EXPECT_FALSE(window->Link(1).Write(HandshakeRequest(1)));
+  EXPECT_FALSE(window->Station(1).Gate().Send(StationCommand::Handshake, HandshakeRequest(1)));
   EXPECT_EQ(LogText().count(sentHandshake), logged + 1) << "a failed write is still logged";
 
   // The line comes back on a new device behind the same name: the port is

@@ -20,6 +20,7 @@
 #include "support/RecordingNotifier.h"
 #include "support/RecordingWriter.h"
 #include "station/FakeStationView.h"
+#include "station/CommandGate.h"
 #include "station/StationController.h"
 #include "station/StationRig.h"
 #include "station/StationTestControl.h"
@@ -58,13 +59,15 @@ class LinkedStation {
       : number(station),
         exeDir(exeDir),
         controller(station, shared, view, notifier),
-        link(station, shared, view, notifier, &window, retryTimer),
-        control(controller, wire, [this] { return now; }) {
+        gate(station, shared.Model),
+        link(station, shared, view, notifier, &window, retryTimer, gate),
+        control(controller, gate, [this] { return now; }) {
+    gate.SetWriter(&wire);
     retryTimer.setInterval(1000);
     shared.Config.PortName = line.Device();
     link.SetReaderMode(rig::ReaderMode::Manual);
     link.SetClock([this] { return now; });
-    link.SetPause([](int) {});
+    link.SetCancelGap(0);
     control.SetSaver([this] { return PressSave(); });
     link.OpenLink();
   }
@@ -145,6 +148,7 @@ class LinkedStation {
   QObject window;
   QTimer retryTimer;
   rig::TStationController controller;
+  rig::TCommandGate gate;
   rig::TStationLink link;
   rig::TStationTestControl control;
 };

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "../serial/PtyLine.h"
+#include "station/CommandGate.h"
 #include "station/FakeStationView.h"
 #include "../ui/UiTestSupport.h"
 #include "station/GlobVar.h"
@@ -33,11 +34,14 @@ struct StationLinkTest : ::testing::Test {
   rigtest::RecordingNotifier notifier;
   QObject window;
   QTimer timer;
+  std::unique_ptr<TCommandGate> gate;
   std::unique_ptr<TStationLink> link;
 
   void Make(int station, const QString& port) {
     shared.Config.PortName = port;
-    link = std::make_unique<TStationLink>(station, shared, view, notifier, &window, timer);
+    gate = std::make_unique<TCommandGate>(station, shared.Model);
+    link = std::make_unique<TStationLink>(station, shared, view, notifier, &window, timer, *gate);
+    gate->SetWriter(link.get());
     link->SetClock([] { return QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0)); });
   }
   void Open(int station = 1) {
@@ -58,7 +62,8 @@ TEST_F(StationLinkTest, OpeningSendsNothingAndAFailureNamesTheDevice) {
   StationShared other;
   rigtest::FakeStationView otherView;
   other.Config.PortName = "/nonexistent/ttyX";
-  TStationLink missing(2, other, otherView, notifier, &window, timer);
+  TCommandGate otherGate(2, other.Model);
+  TStationLink missing(2, other, otherView, notifier, &window, timer, otherGate);
   missing.OpenLink();
   EXPECT_FALSE(other.PortOpen);
   ASSERT_EQ(notifier.notices.size(), 1u);
@@ -68,7 +73,7 @@ TEST_F(StationLinkTest, OpeningSendsNothingAndAFailureNamesTheDevice) {
 
 TEST_F(StationLinkTest, AnUnansweredHandshakeIsSentFiveTimesThenGivenUp) {
   Open(2);
-  shared.Model.FirstReportArrived();
+  shared.Model.On(StationEvent::FirstReportLoaded);
   link->ConnectStation();
   EXPECT_TRUE(shared.Model.AwaitingFirstReport());
   EXPECT_TRUE(timer.isActive());
@@ -131,9 +136,19 @@ TEST_F(StationLinkTest, DisconnectingARunningTestCancelsItFirst) {
   QElapsedTimer t;
   t.start();
   EXPECT_TRUE(link->DisconnectStation());
-  EXPECT_GE(t.elapsed(), 100);
+  EXPECT_LT(t.elapsed(), 50) << "the window thread does not wait for the controller";
   EXPECT_EQ(shared.Model.Run(), RunState::Ended);
+  EXPECT_EQ(line.Receive(1), Hex("F1"));
+  ASSERT_TRUE(rigtest::WaitFor([&] { return !link->DisconnectPending(); }));
+  EXPECT_GE(t.elapsed(), 100) << "the controller takes the cancel before the disconnect";
+  EXPECT_EQ(line.Receive(6), Hex("01A001000A0A"));
+  // Closed before the gap is over: the request still goes out, at once.
+  rigtest::Running(shared.Model);
+  EXPECT_TRUE(link->DisconnectStation());
+  link->CloseLink();
   EXPECT_EQ(line.Receive(7), Hex("F1") + Hex("01A001000A0A"));
+  link->OpenLink();
+  rigtest::Connected(shared.Model);
   // Without a running test: only the request.
   EXPECT_TRUE(link->DisconnectStation());
   EXPECT_EQ(line.Receive(6), Hex("01A001000A0A"));
@@ -248,7 +263,9 @@ TEST(StationLinkClose, ClosingInTheMiddleOfAStreamOfFramesNeverCrashes) {
     rigtest::RecordingNotifier notifier;
     QObject window;
     QTimer timer;
-    auto link = std::make_unique<TStationLink>(1, shared, view, notifier, &window, timer);
+    TCommandGate gate(1, shared.Model);
+    auto link = std::make_unique<TStationLink>(1, shared, view, notifier, &window, timer, gate);
+    gate.SetWriter(link.get());
     int frames = 0;
     link->SetFrameSink([&](const uint8_t*, int) { ++frames; });
     link->OpenLink();

@@ -11,27 +11,28 @@ namespace {
 using E = StationEvent;
 
 // The states the transitions start from, reached through events only.
-enum class From { IdleConnected, StartRequestedFresh, StartRequestedOverHeld, Running, Ended, EndedByLoss };
+enum class From { IdleConnected, Pressed, StartRequestedFresh, StartRequestedOverHeld, Running, Ended, EndedByLoss };
 
 TStationModel Make(From from) {
   TStationModel m;
   rigtest::Connected(m);
   auto start = [&m] {
-    m.GrantStart(StartIntent::NewTest);
+    m.On(E::StartPressed);
     HeldTest t;
     t.Mode = 18;
     m.On(E::TestStarted, t);
   };
   switch (from) {
     case From::IdleConnected: break;
+    case From::Pressed: m.On(E::StartPressed); break;  // a question box is open
     case From::StartRequestedFresh:
-      m.GrantStart(StartIntent::NewTest);
+      m.On(E::StartPressed);
       m.On(E::StartQueried);
       break;
     case From::StartRequestedOverHeld:
       start();
       m.On(E::TestFinished);
-      m.GrantStart(StartIntent::NewTest);
+      m.On(E::StartPressed);
       m.On(E::StartQueried);
       break;
     case From::Running: start(); break;
@@ -80,11 +81,20 @@ TEST(StationModel, EveryTransitionKeepsTheInvariantsAndLeadsWhereTheTableSays) {
       {From::IdleConnected, E::TestFinished, RunState::Idle, false, false, false},
       {From::Ended, E::StartQueried, RunState::StartRequested, true, true, false},
       {From::EndedByLoss, E::StartQueried, RunState::Ended, true, true, true},
+      // A stop withdraws a start that waits for the controller's report.
+      {From::StartRequestedFresh, E::DisconnectRequested, RunState::Idle, false, false, false},
+      {From::StartRequestedOverHeld, E::DisconnectRequested, RunState::Ended, true, true, false},
+      {From::Running, E::DisconnectRequested, RunState::Running, true, false, false},
+      // No run without a press on a connected line.
+      {From::IdleConnected, E::TestStarted, RunState::Idle, false, false, false},
+      {From::Ended, E::TestStarted, RunState::Ended, true, true, false},
+      {From::Pressed, E::TestStarted, RunState::Running, true, false, false},
+      {From::EndedByLoss, E::TestResumed, RunState::Ended, true, true, true},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(std::string(EventName(r.event)) + " from " + std::to_string(static_cast<int>(r.from)));
     TStationModel m = Make(r.from);
-    if (r.event == E::StartQueried) m.GrantStart(StartIntent::ResumeHeldTest);
+    if (r.event == E::StartQueried || r.event == E::TestResumed) m.On(E::ResumePressed);
     m.On(r.event);
     EXPECT_EQ(RunStateName(m.Run()), std::string(RunStateName(r.run)));
     EXPECT_EQ(m.HoldsTest(), r.held);
@@ -95,9 +105,64 @@ TEST(StationModel, EveryTransitionKeepsTheInvariantsAndLeadsWhereTheTableSays) {
   }
 }
 
+// What a question box's nested event loop may bring while a press stands:
+// each withdraws it, so no start can follow the answer.
+TEST(StationModel, ALineEventOrAStopWithdrawsAStandingPress) {
+  for (const StationEvent e : {E::LineLost, E::LinkDisconnected, E::HandshakeSent, E::PortNotOpened,
+                               E::DisconnectRequested, E::StartAbandoned}) {
+    SCOPED_TRACE(EventName(e));
+    TStationModel m = Make(From::Pressed);
+    ASSERT_TRUE(m.Permits(StationCommand::Start));
+    m.On(e);
+    if (e != E::LineLost && e != E::PortNotOpened && e != E::HandshakeSent) m.On(E::LinkAccepted);
+    EXPECT_FALSE(m.HasStartPermit());
+    EXPECT_FALSE(m.Permits(StationCommand::Start));
+    m.On(E::TestStarted);
+    EXPECT_NE(m.Run(), RunState::Running);
+    EXPECT_EQ(m.CheckInvariants(), QString());
+  }
+}
+
+// The guard each command passes at the moment it is written.
+TEST(StationModel, EveryCommandIsGuardedByTheStateWhenItIsSent) {
+  using C = StationCommand;
+  const struct {
+    From from;
+    bool lineLost;
+    C command;
+    bool permitted;
+  } rows[] = {
+      {From::IdleConnected, false, C::Start, false},  // nobody pressed
+      {From::Pressed, false, C::Start, true},
+      {From::StartRequestedFresh, false, C::Start, true},
+      {From::Running, false, C::Start, false},
+      {From::Ended, true, C::Start, false},
+      {From::IdleConnected, false, C::SettingsQuery, true},
+      {From::Ended, true, C::SettingsQuery, false},
+      {From::Running, false, C::StatusQuery, true},
+      {From::Running, true, C::StatusQuery, false},
+      {From::StartRequestedFresh, false, C::StatusQuery, false},  // an unasked acknowledgement moves nothing
+      {From::Running, false, C::Cancel, true},
+      {From::Ended, false, C::Cancel, false},
+      {From::Running, true, C::Cancel, false},
+      {From::Running, false, C::Continue, false},  // no refusal waits
+      {From::Ended, true, C::Handshake, true},     // a closed port fails the write, logged
+      {From::Ended, true, C::Disconnect, true},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(CommandText(r.command).toStdString() + " from " + std::to_string(static_cast<int>(r.from)));
+    TStationModel m = Make(r.from);
+    if (r.lineLost) m.On(E::LineLost);
+    EXPECT_EQ(m.Permits(r.command), r.permitted) << m.Refusal(r.command).toStdString();
+  }
+  TStationModel waiting = Make(From::Running);
+  waiting.On(E::RefusalWaiting);
+  EXPECT_TRUE(waiting.Permits(StationCommand::Continue));
+}
+
 TEST(StationModel, ThePanelIsDrawnFromTheState) {
   TStationModel m = Make(From::Running);
-  m.OfferRefusalButtons(true);
+  m.On(E::RefusalWaiting);
   StationLook look = LookOf(m, 2);
   EXPECT_EQ(look, (StationLook{QStringLiteral("停止工位2"), QStringLiteral("取消测试"), true, true, true}));
   m.On(E::LineLost);

@@ -11,6 +11,7 @@
 #include "support/RecordingNotifier.h"
 #include "support/RecordingWriter.h"
 #include "station/FakeStationView.h"
+#include "station/CommandGate.h"
 #include "station/StationController.h"
 #include "station/StationTestControl.h"
 #include "testing/TestParameters.h"
@@ -20,12 +21,18 @@ namespace rigtest {
 struct StationUnderTest {
   StationUnderTest(rig::StationShared& shared, int station, rig::INotifier& notifier,
                    rig::TStationTestControl::Clock clock)
-      : shared(shared), controller(station, shared, view, notifier), control(controller, link, std::move(clock)) {}
+      : shared(shared),
+        controller(station, shared, view, notifier),
+        gate(station, shared.Model),
+        control(controller, gate, std::move(clock)) {
+    gate.SetWriter(&link);
+  }
 
   rig::StationShared& shared;
   FakeStationView view;
   RecordingWriter link;
   rig::TStationController controller;
+  rig::TCommandGate gate;
   rig::TStationTestControl control;
 };
 
@@ -68,7 +75,7 @@ struct TwoStations {
   // writes so far are forgotten.
   void Connect(int station, const rig::ParameterBlock& stored = FactorySettings()) {
     rigtest::Connected((*this)[station].shared.Model);
-    (*this)[station].shared.Model.ExpectFirstReport();
+    (*this)[station].shared.Model.On(rig::StationEvent::HandshakeSent);
     Feed(station, SettingsReport(station, stored));
     (*this)[station].link.writes.clear();
   }

@@ -308,6 +308,11 @@ TEST(StationTestControl, ContinueSendsF2AndMovesTheEndTime) {
   TwoStations rig;
   rig.Running(1, 17);
   rig.now = rig.now.addSecs(90);
+  const QDateTime before = rig.shared.Station(1)->State.EndTime;
+  rig[1].control.ContinueButtonClick();  // no refusal waits: the controller is not told to go on
+  EXPECT_TRUE(rig[1].link.writes.empty());
+  EXPECT_EQ(rig.shared.Station(1)->State.EndTime, before);
+  rig.shared.Station(1)->Model.On(StationEvent::RefusalWaiting);
   rig[1].control.ContinueButtonClick();
   EXPECT_EQ(rig[1].link.writes, std::vector<QByteArray>{Bytes({0xF2})});
   EXPECT_EQ(rig.shared.Station(1)->State.EndTime, rig.now);

@@ -13,7 +13,7 @@ inline void Connected(rig::TStationModel& m) {
 // Connected, with a test of `mode` running.
 inline void Running(rig::TStationModel& m, int mode = 17) {
   Connected(m);
-  m.GrantStart(rig::StartIntent::NewTest);
+  m.On(rig::StationEvent::StartPressed);
   rig::HeldTest t;
   t.Mode = mode;
   m.On(rig::StationEvent::TestStarted, t);

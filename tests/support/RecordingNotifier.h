@@ -28,11 +28,13 @@ class RecordingNotifier : public rig::INotifier {
 
   bool Confirm(const QString& text) override {
     confirmations.push_back(text);
+    if (onAsk) onAsk();
     return confirmAnswer;
   }
 
   rig::UnsavedChoice AskUnsaved(const QString& text) override {
     unsavedQuestions.push_back(text);
+    if (onAsk) onAsk();
     return unsavedAnswer;
   }
 
@@ -48,6 +50,9 @@ class RecordingNotifier : public rig::INotifier {
   QStringList unsavedQuestions;
   rig::UnsavedChoice unsavedAnswer = rig::UnsavedChoice::Cancel;
   std::function<void()> onNotice;  // runs as the box would be shown
+  // Runs while a question is open, as the box's own event loop would run
+  // whatever arrives before the operator answers.
+  std::function<void()> onAsk;
 };
 
 }  // namespace rigtest

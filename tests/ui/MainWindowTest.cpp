@@ -506,7 +506,7 @@ TEST_F(MainWindowTest, HelpHandsTheConfiguredDocumentToTheDesktop) {
 TEST_F(MainWindowTest, StopAllStationsAndQuitClosesTheWindow) {
   Open();
   Find<QAction>("N7")->trigger();
-  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(rigtest::WaitFor([&] { return !window->isVisible(); }));
 }
 
 TEST_F(MainWindowTest, BreakCirclesAreDrawnInTheirColoursAndFillWhenClosed) {

@@ -49,7 +49,10 @@ struct TestRunButtonsTest : ::testing::Test {
       window->SetStationWriter(s, std::move(link));
     }
     window->show();
-    for (int s = 1; s <= 2; ++s) window->Link(s).OnLinkReply(kLinkAccepted);  // as if the controller answered
+    for (int s = 1; s <= 2; ++s) {
+      window->Link(s).OnLinkReply(kLinkAccepted);  // as if the controller answered
+      links[s - 1]->writes.clear();                // its settings query
+    }
   }
   template <class T>
   T* Find(const char* name) {

@@ -62,6 +62,7 @@ struct QuietClose : rigtest::QuietWindow {};
 TEST_F(QuietClose, AConfigThatCannotBeWrittenAtCloseIsShown) {
   window->Shared().ConfigPath = dir.File("gone/Config.ini");
   window->close();
+  ASSERT_TRUE(rigtest::WaitFor([&] { return !notifier->notices.empty(); }));
   EXPECT_EQ(notifier->Texts(), QStringList{"Unable to write to " + dir.File("gone/Config.ini")});
 }
 
