@@ -2,12 +2,17 @@
 // by the schema lock of another rig, by a server too slow or frozen. The
 // uploader gives up by itself after its lock and statement timeouts;
 // stopping it or changing the settings returns within a bound whatever the
-// server does; the outbox keeps the test and a later upload stores it once.
+// server does; closing the window lets the serial ports go first; the
+// outbox keeps the test and a later upload stores it once.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 #include "lab/LabConnection.h"
 #include "lab/LabHold.h"
@@ -16,8 +21,12 @@
 #include "lab/LabServer.h"
 #include "lab/LabService.h"
 #include "lab/LabTestData.h"
+#include "storage/Schema.h"
+#include "support/QuietPorts.h"
+#include "support/RecordingNotifier.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
+#include "ui/Mainfrm.h"
 
 using namespace rig;
 using namespace rig::lab;
@@ -45,6 +54,13 @@ void ExpectStoredOnce(const LabSettings& s, const QString& testId) {
   EXPECT_EQ(LabScalar(s, QStringLiteral("SELECT count(DISTINCT seq) || '/' || count(*) FROM lab_actions WHERE "
                                         "test_id = '%1'").arg(testId)),
             QStringLiteral("%1/%1").arg(kActions));
+}
+
+// Whether this process has `device` open.
+bool Holds(const QString& device) {
+  for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::Files | QDir::System))
+    if (fd.symLinkTarget() == device) return true;
+  return false;
 }
 
 }  // namespace
@@ -89,8 +105,10 @@ TEST(LabBlockedUpload, StoppingOrReconfiguringReturnsInTimeWhateverTheServerDoes
     EXPECT_LT(ms, 3000);
     EXPECT_EQ(LabOutbox(LabOutbox::PathIn(dir.Path())).Count(), 1);
     if (!c.Frozen) {
-      // Cancelled, not merely left: the server no longer waits on the lock for it.
-      EXPECT_TRUE(rigtest::WaitFor([&] { return rigtest::BackendWaitingForALock(s) == 0; }, 2000));
+      // Cancelled, not merely left: its backend no longer waits on the lock.
+      const QString stillWaiting =
+          QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE pid = %1 AND wait_event_type = 'Lock'").arg(backend);
+      EXPECT_TRUE(rigtest::WaitFor([&] { return LabScalar(s, stillWaiting) == "0"; }, 2000));
     }
 
     hold.Release();
@@ -143,6 +161,62 @@ TEST(LabBlockedUpload, AnUploadHeldUpOnTheServerGivesUpByItselfAndGoesUpOnceLate
     if (!c.Undo.isEmpty()) LabScalar(s, c.Undo);
     ASSERT_TRUE(rigtest::WaitFor([&] { return uploader.Status().Now == LabStatus::State::Synced; }, 20000))
         << LabStatusText(uploader.Status()).toStdString();
+    ExpectStoredOnce(s, record.TestId);
+  }
+}
+
+TEST(LabBlockedUpload, ClosingTheWindowLetsThePortsGoFirstAndEndsInTime) {
+  rigtest::LabServerProcess server;  // of its own: one case stops its processes
+  ASSERT_GT(server.Info().Port, 0);
+  const struct {
+    const char* Case;
+    bool Frozen;
+  } cases[] = {{"table locked", false}, {"table locked and server frozen", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Case);
+    const LabSettings s = rigtest::FreshLabDatabase(server.Info());
+    rigtest::TempDir dir;
+    rigtest::QuietPorts ports(dir.Path());
+    EnsureTable(dir.File("SaveData.db").toUtf8(), "TestInfo");
+    EnsureTable(dir.File("SpaceData.db").toUtf8(), "ControlState");
+    SaveLabSettings(dir.Path(), s);
+    const LabTestRecord record = Prepare(s, dir);
+
+    rigtest::LabHold hold(s, "LOCK TABLE lab_tests IN ACCESS EXCLUSIVE MODE", 10s);
+    auto window = std::make_unique<TfrmHX4417>(dir.Path(), std::make_unique<rigtest::RecordingNotifier>());
+    window->show();
+    const auto portsOpen = [&] { return Holds(ports.Device(1)) || Holds(ports.Device(2)); };
+    ASSERT_TRUE(rigtest::WaitFor(portsOpen, 5000));
+    int backend = 0;
+    ASSERT_TRUE(rigtest::WaitFor([&] { return (backend = rigtest::BackendWaitingForALock(s)) > 0; }, 20000));
+    if (c.Frozen) hold.Freeze({rigtest::ServerProcess(server.Info().Dir), backend});
+
+    const auto t0 = std::chrono::steady_clock::now();
+    const auto since = [t0] {
+      return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    };
+    std::atomic<long long> portsFreeMs{-1};
+    std::thread watch([&] {
+      while (portsOpen() && since() < 15000) std::this_thread::sleep_for(1ms);
+      portsFreeMs = since();
+    });
+    window->close();
+    window.reset();
+    const long long closeMs = since();
+    watch.join();
+    std::printf("%s: ports free after %lld ms, window gone after %lld ms\n", c.Case, portsFreeMs.load(), closeMs);
+    EXPECT_LT(closeMs, 3000);
+    // Frozen, the uploader ends only when cut off a second after its cancel:
+    // the ports must not wait for that.
+    if (c.Frozen) {
+      EXPECT_GE(closeMs - portsFreeMs, 500) << "the ports were let go only after the uploader";
+    }
+    EXPECT_EQ(LabOutbox(LabOutbox::PathIn(dir.Path())).Count(), 1);
+
+    hold.Release();
+    LabService restarted(dir.Path(), kQuickRetries);
+    ASSERT_TRUE(rigtest::WaitFor([&] { return restarted.Status().Now == LabStatus::State::Synced; }, 20000))
+        << restarted.StatusLine().toStdString();
     ExpectStoredOnce(s, record.TestId);
   }
 }
