@@ -7,6 +7,8 @@
 #include <chrono>
 #include <vector>
 
+#include "lab/LabInterrupt.h"
+
 namespace rig::lab {
 namespace {
 
@@ -60,7 +62,7 @@ QString ConnectProblemText(const LabSettings& s, const QString& message) {
 void PgResultDeleter::operator()(pg_result* r) const { PQclear(r); }
 
 LabConnection::LabConnection(const LabSettings& settings, int connectTimeoutSeconds,
-                             const std::function<bool()>& cancelled)
+                             const std::function<bool()>& cancelled, LabInterrupt* interrupt)
     : settings_(settings) {
   const std::string info = ConnectionString(settings, connectTimeoutSeconds);
   if (!cancelled) {
@@ -89,9 +91,14 @@ LabConnection::LabConnection(const LabSettings& settings, int connectTimeoutSeco
     conn_ = nullptr;
     throw LabError(why);
   }
+  if (interrupt) {
+    interrupt_ = interrupt;
+    interrupt_->Attach(conn_);
+  }
 }
 
 LabConnection::~LabConnection() {
+  if (interrupt_) interrupt_->Detach();
   if (conn_) PQfinish(conn_);
 }
 

@@ -15,6 +15,8 @@ struct pg_result;
 
 namespace rig::lab {
 
+class LabInterrupt;
+
 // A failed statement or a lost connection; Words() is for the operator.
 class LabError : public std::runtime_error {
  public:
@@ -38,9 +40,10 @@ class LabConnection {
  public:
   // Connects (blocking, at most connectTimeoutSeconds; `cancelled`, when
   // given, is asked every 50 ms and ends the attempt). Throws LabError with
-  // ConnectProblemText's words when it cannot.
+  // ConnectProblemText's words when it cannot. An `interrupt` reaches the
+  // connection from other threads for as long as it is open.
   explicit LabConnection(const LabSettings& settings, int connectTimeoutSeconds = 5,
-                         const std::function<bool()>& cancelled = {});
+                         const std::function<bool()>& cancelled = {}, LabInterrupt* interrupt = nullptr);
   ~LabConnection();
   LabConnection(const LabConnection&) = delete;
   LabConnection& operator=(const LabConnection&) = delete;
@@ -62,6 +65,7 @@ class LabConnection {
  private:
   LabSettings settings_;
   pg_conn* conn_ = nullptr;
+  LabInterrupt* interrupt_ = nullptr;
 };
 
 // The "测试连接" button: "连接成功" with the server's version, or the problem.

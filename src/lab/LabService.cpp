@@ -9,7 +9,8 @@
 
 namespace rig::lab {
 
-LabService::LabService(QString exeDir, RetryPauses pauses) : exeDir_(std::move(exeDir)), pauses_(pauses) {
+LabService::LabService(QString exeDir, RetryPauses pauses, UploadLimits limits)
+    : exeDir_(std::move(exeDir)), pauses_(pauses), limits_(limits) {
   Reconfigure(LoadLabSettings(exeDir_));
 }
 
@@ -22,7 +23,7 @@ void LabService::Reconfigure(const LabSettings& settings) {
   uploader_.reset();
   settings_ = settings;
   if (!settings_.Enabled()) return;
-  uploader_ = std::make_unique<LabUploader>(settings_, LabOutbox::PathIn(exeDir_), pauses_);
+  uploader_ = std::make_unique<LabUploader>(settings_, LabOutbox::PathIn(exeDir_), pauses_, limits_);
   uploader_->Start();
 }
 

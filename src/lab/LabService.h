@@ -13,10 +13,11 @@ namespace rig::lab {
 
 class LabService : public ISavedTestSink {
  public:
-  explicit LabService(QString exeDir, RetryPauses pauses = {});
-  ~LabService() override;  // stops the uploader
+  explicit LabService(QString exeDir, RetryPauses pauses = {}, UploadLimits limits = {});
+  ~LabService() override;  // stops the uploader (bounded: see LabUploader::Stop)
 
   // Uses these settings from now on (after the settings dialog saved them).
+  // Returns within the uploader's bounded stop, however the old server does.
   void Reconfigure(const LabSettings& settings);
   const LabSettings& Settings() const { return settings_; }
 
@@ -30,6 +31,7 @@ class LabService : public ISavedTestSink {
  private:
   QString exeDir_;
   RetryPauses pauses_;
+  UploadLimits limits_;
   LabSettings settings_;
   std::unique_ptr<LabUploader> uploader_;
 };

@@ -30,8 +30,8 @@ std::chrono::milliseconds RetryPauses::After(int failures) const {
   return std::min(pause, Longest);
 }
 
-LabUploader::LabUploader(LabSettings settings, QString outboxPath, RetryPauses pauses)
-    : settings_(std::move(settings)), outboxPath_(std::move(outboxPath)), pauses_(pauses) {}
+LabUploader::LabUploader(LabSettings settings, QString outboxPath, RetryPauses pauses, UploadLimits limits)
+    : settings_(std::move(settings)), outboxPath_(std::move(outboxPath)), pauses_(pauses), limits_(limits) {}
 
 LabUploader::~LabUploader() { Stop(); }
 
@@ -39,7 +39,14 @@ void LabUploader::Start() {
   std::lock_guard lock(mutex_);
   if (thread_.joinable()) return;
   stopping_ = false;
-  thread_ = std::thread([this] { Run(); });
+  running_ = true;
+  interrupt_.Rearm();
+  thread_ = std::thread([this] {
+    Run();
+    std::lock_guard lock(mutex_);
+    running_ = false;
+    ended_.notify_all();
+  });
 }
 
 void LabUploader::Stop() {
@@ -48,7 +55,17 @@ void LabUploader::Stop() {
     stopping_ = true;
   }
   wake_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  if (!thread_.joinable()) return;
+  const auto ends = [this](std::chrono::milliseconds within) {
+    std::unique_lock lock(mutex_);
+    return ended_.wait_for(lock, within, [this] { return !running_; });
+  };
+  // The window may be the one waiting here: never on the server's goodwill.
+  if (!ends(std::chrono::milliseconds(50))) {
+    interrupt_.Cancel();
+    if (!ends(limits_.StopGrace)) interrupt_.Cut();
+  }
+  thread_.join();
 }
 
 void LabUploader::Wake() {
@@ -105,7 +122,12 @@ void LabUploader::Run() {
       const std::optional<LabTestRecord> next = outbox.Oldest();
       if (!next) continue;
       if (!connection) {
-        connection = std::make_unique<LabConnection>(settings_, 5, stopping);
+        connection = std::make_unique<LabConnection>(settings_, limits_.ConnectSeconds, stopping, &interrupt_);
+        connection->Exec(QStringLiteral("SET statement_timeout = %1; SET lock_timeout = %2")
+                             .arg(limits_.Statement.count())
+                             .arg(limits_.Lock.count())
+                             .toLatin1()
+                             .constData());
         EnsureLabSchema(*connection);
       }
       UploadTest(*connection, *next, hook_);
@@ -120,6 +142,11 @@ void LabUploader::Run() {
     } catch (const LabError& e) {
       const bool lost = !connection || !connection->Alive();
       connection.reset();
+      if (stopping()) {
+        // Cancelled or cut off by Stop(): the server rolls back, the outbox keeps the test.
+        WriteLog(QStringLiteral("实验室数据库：上传已中断，测试留在待上传文件中，下次连接时再上传。"));
+        break;
+      }
       ++failures;
       Publish(lost ? LabStatus::State::Unreachable : LabStatus::State::Failing, pending, e.Words());
       // One line per new problem, not one per retry; the password never

@@ -3,7 +3,7 @@
 // only once the server has committed it removes it from the outbox. While
 // the server cannot be reached it waits with growing pauses and keeps every
 // test. Nothing here ever runs on the window thread except Wake(),
-// Status() and Stop(), which never touch the network.
+// Status() and Stop(), which never wait on the network.
 #include <QString>
 #include <atomic>
 #include <chrono>
@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "lab/LabInterrupt.h"
 #include "lab/LabSettings.h"
 #include "lab/LabUpload.h"
 
@@ -35,9 +36,21 @@ struct RetryPauses {
   std::chrono::milliseconds After(int failures) const;
 };
 
+// How long the uploader may wait on the server. A table another connection
+// holds or a server that does not answer fails the upload (it is tried
+// again later) instead of holding the uploader.
+struct UploadLimits {
+  int ConnectSeconds = 5;
+  std::chrono::milliseconds Lock{10000};        // each wait for a lock
+  std::chrono::milliseconds Statement{120000};  // each statement, a long COPY included
+  // Stop(): an idle uploader ends at once; a busy one is cancelled, and
+  // cut off if it has not ended this long after.
+  std::chrono::milliseconds StopGrace{1000};
+};
+
 class LabUploader {
  public:
-  LabUploader(LabSettings settings, QString outboxPath, RetryPauses pauses = {});
+  LabUploader(LabSettings settings, QString outboxPath, RetryPauses pauses = {}, UploadLimits limits = {});
   ~LabUploader();
   LabUploader(const LabUploader&) = delete;
   LabUploader& operator=(const LabUploader&) = delete;
@@ -46,8 +59,9 @@ class LabUploader {
   void SetHook(UploadHook hook) { hook_ = std::move(hook); }
 
   void Start();
-  // Asks the thread to end and joins it; an upload under way is abandoned
-  // (the server rolls it back) once its current network call returns.
+  // Asks the thread to end and joins it, within about StopGrace whatever the
+  // server does: an upload under way is cancelled or cut off, the server
+  // rolls it back and the outbox keeps the test.
   void Stop();
   // A test was added to the outbox: try now rather than after the pause.
   void Wake();
@@ -62,12 +76,16 @@ class LabUploader {
   const LabSettings settings_;
   const QString outboxPath_;
   const RetryPauses pauses_;
+  const UploadLimits limits_;
   UploadHook hook_;
+  LabInterrupt interrupt_;
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable ended_;
   bool woken_ = false;
   bool stopping_ = false;
+  bool running_ = false;
   LabStatus status_;
   std::thread thread_;
 };

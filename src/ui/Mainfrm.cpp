@@ -130,7 +130,8 @@ void TfrmHX4417::StartLabDatabase() {
 TfrmHX4417::~TfrmHX4417() {
   watchTimer_->stop();  // closing the links pumps events: no redraw of what is going
   SetSavedTestSink(nullptr);
-  lab_.reset();  // the uploader ends; the outbox keeps what it has not sent
+  CloseStationLinks();  // the ports go first, whatever the lab server does
+  lab_.reset();         // the uploader ends; the outbox keeps what it has not sent
   FormDestroy();
   // The controllers go before the widgets that signal them.
   for (TStationPanel* p : panels_) p->disconnect(this);
