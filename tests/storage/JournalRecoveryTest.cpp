@@ -53,7 +53,93 @@ QList<QByteArrayList> SavedRows(const QString& exeDir) {
   return rows;
 }
 
+// Where a kill stops a save.
+enum class Kill { BeforeNaming, AfterNaming, AfterCommit };
+
+// Kills the process as a saved test is handed on, just after its summary
+// row's commit and before its journal is removed.
+struct KillOnSaved : ISavedTestSink {
+  void TestSaved(const QString&, const JustSavedTest&) noexcept override { ::raise(SIGKILL); }
+};
+
 }  // namespace
+
+TEST(JournalRecovery, AKillAnywhereInASaveLeavesTheTestStoredOnceWithEveryAction) {
+  struct Case {
+    const char* what;
+    bool recovering;  // a recovery's save of a journal left from before, not a station's
+    bool torn;        // that journal's end is torn
+    Kill at;
+    bool offered;  // at the next start
+  } cases[] = {
+      {"station save killed before it names the test", false, false, Kill::BeforeNaming, true},
+      {"station save killed between naming and commit", false, false, Kill::AfterNaming, true},
+      {"station save killed after its commit", false, false, Kill::AfterCommit, false},
+      {"recovery killed after its commit", true, false, Kill::AfterCommit, false},
+      {"recovery of a torn journal killed after its commit", true, true, Kill::AfterCommit, false},
+  };
+  constexpr int kActions = 300;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    rigtest::SavedTestsFolder folder;
+    const QString exe = folder.Exe();
+    std::vector<LeftoverJournal> asked;  // the recovery question on screen before the kill
+    if (c.recovering) {
+      JournalRun(exe, SampleRun(1), kActions);
+      const QString journal = QStringLiteral("Journal/Station1.journal");
+      if (c.torn) folder.dir.Write(journal, folder.dir.Read(journal) + QByteArray(3, 0x7f));
+      asked = FindLeftoverJournals(exe);
+      ASSERT_EQ(asked.size(), 1u);
+      ASSERT_EQ(asked[0].TornEnd, c.torn);
+    }
+    const rigtest::ChildEnd end = rigtest::RunInChild([&] {
+      KillOnSaved killer;
+      if (c.at == Kill::AfterCommit) SetSavedTestSink(&killer);
+      if (c.recovering) return RecoverJournal(exe, asked[0], kRecoveredAt).Ok ? 0 : 1;
+      // A station's save, as SaveStationTest makes it.
+      RecoveryJournal j(exe, 1);
+      j.BeginRun(SampleRun(1));
+      ActionQueue queue;
+      for (int i = 1; i <= kActions; ++i) {
+        j.Append(SampleAction(i), SampleTime(i));
+        queue.push_back(std::make_unique<ActionRecord>(SampleAction(i)));
+      }
+      TestSummary test = SampleRun(1);
+      test.EndTime = SampleTime(kActions);
+      test.CountDone = kActions;
+      WriteTestRecord(exe, test, queue, kRecoveredAt, [&](const QByteArray& detailKey) {
+        j.Flush(10000);
+        if (c.at == Kill::BeforeNaming) ::raise(SIGKILL);
+        j.MarkSaving(detailKey);
+        if (c.at == Kill::AfterNaming) ::raise(SIGKILL);
+      });
+      return 1;
+    });
+    ASSERT_EQ(end.signal, SIGKILL);
+
+    // 确定 on the question asked before the kill stores nothing twice either.
+    if (c.recovering) EXPECT_TRUE(RecoverJournal(exe, asked[0], kRecoveredAt).Ok);
+    const std::vector<LeftoverJournal> found = FindLeftoverJournals(exe);
+    ASSERT_EQ(found.size(), c.offered ? 1u : 0u);
+    if (c.offered) {
+      EXPECT_EQ(found[0].ActionCount, kActions);
+      ASSERT_TRUE(RecoverJournal(exe, found[0], kRecoveredAt).Ok);
+    }
+    EXPECT_TRUE(FindLeftoverJournals(exe).empty());
+    EXPECT_FALSE(QFile::exists(JournalPath(exe, 1)));
+
+    TSQLiteDatabase db((exe + "SaveData.db").toUtf8());
+    auto rows = db.QueryTable("SELECT DetailSaveDBName FROM TestInfo");
+    ASSERT_EQ(rows->RowCount(), 1);
+    TSQLiteDatabase detail(rows->ValueText(0));
+    auto a = detail.QueryTable(
+        "SELECT count(*), count(DISTINCT DealTimes), min(DealTimes), max(DealTimes) FROM ControlState");
+    EXPECT_EQ(a->ValueInteger(0), kActions);
+    EXPECT_EQ(a->ValueInteger(1), kActions);
+    EXPECT_EQ(a->ValueInteger(2), 1);
+    EXPECT_EQ(a->ValueInteger(3), kActions);
+  }
+}
 
 TEST(JournalRecovery, NothingIsFoundWithoutJournals) {
   rigtest::TempDir dir;
