@@ -81,6 +81,16 @@ void MarkSavedAs(const QString& path, const JournalScan& scan, const QByteArray&
   ::close(fd);
 }
 
+// What the operator was asked about is what is saved.
+bool SameTest(const LeftoverJournal& a, const LeftoverJournal& b) {
+  const TestSummary& x = a.Run;
+  const TestSummary& y = b.Run;
+  return a.ActionCount == b.ActionCount && a.LastActionTime == b.LastActionTime && x.Station == y.Station &&
+         x.OpenType == y.OpenType && x.OutIndex == y.OutIndex && x.WorkArea == y.WorkArea &&
+         x.WorkName == y.WorkName && x.StartTime == y.StartTime && x.EndTime == y.EndTime && x.Mode == y.Mode &&
+         x.ParamTexts == y.ParamTexts && x.CountDone == y.CountDone && x.IgnoreRefusals == y.IgnoreRefusals;
+}
+
 QString OrUnset(const QString& text) { return text.isEmpty() ? QStringLiteral("未填写") : text; }
 
 }  // namespace
@@ -127,6 +137,9 @@ SaveOutcome RecoverJournal(const QString& exeDir, const LeftoverJournal& journal
     out.Ok = true;
     out.AutoId = savedId;
     out.DetailPath = FromGbk(read.SavedAs);
+  } else if (!SameTest(read, journal)) {
+    out.Error = QStringLiteral("恢复日志 %1 已与询问时不同，未保存；下次启动时将再次询问。").arg(journal.Path);
+    return out;
   } else {
     out = WriteTestRecord(exeDir, read.Run, actions, now,
                           [&](const QByteArray& detailKey) { MarkSavedAs(journal.Path, scan, detailKey); });
@@ -151,9 +164,10 @@ QString RecoveryQuestion(const LeftoverJournal& j) {
                       .arg(OrUnset(j.Run.OpenType), OrUnset(j.Run.OutIndex), DateTimeText(j.Run.StartTime),
                            QString::number(j.ActionCount));
   if (j.ActionCount > 0) facts += QStringLiteral("，最后一次动作于 %1").arg(DateTimeText(j.LastActionTime));
-  return QStringLiteral("工位%1有一个未保存的测试（%2）。\n选择“确定”将恢复并保存这个测试；选择“取消”将丢弃它。")
-      .arg(j.Station)
-      .arg(facts);
+  // Said apart from the facts: an action may have come after the last one counted.
+  const QString torn = j.TornEnd ? QStringLiteral("\n（恢复日志末尾不完整，最后一次动作可能未记录）") : QString();
+  return QStringLiteral("工位%1有一个未保存的测试（%2）。%3\n选择“确定”将恢复并保存这个测试；选择“取消”将丢弃它。")
+      .arg(QString::number(j.Station), facts, torn);
 }
 
 }  // namespace rig

@@ -38,7 +38,8 @@ std::vector<LeftoverJournal> FindLeftoverJournals(const QString& exeDir);
 // `now` naming the day folder), then removes the journal. A failed save keeps
 // it, to be offered again. Like a station's save, it names the new test in
 // the journal before committing it; a journal whose test is saved already is
-// only removed (Ok, with that test's AutoID).
+// only removed (Ok, with that test's AutoID). A journal that no longer holds
+// what `journal` describes (what the operator was asked about) is not saved.
 SaveOutcome RecoverJournal(const QString& exeDir, const LeftoverJournal& journal,
                            const QDateTime& now = QDateTime::currentDateTime());
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "core/DateTimeText.h"
 #include "core/GbkText.h"
 #include "storage/JournalFormat.h"
 #include "storage/JournalRecovery.h"
@@ -204,41 +205,68 @@ TEST(JournalRecovery, RecoveryWritesWhatTheSaveButtonWouldHave) {
     const char* what;
     int station, mode, actions;
     bool ignore;
+    bool torn = false;  // the last action's record was cut short
   } cases[] = {
       {"life test on station 1", 1, 17, 300, false},
       {"five-parameter life test on station 2", 2, 20, 35, true},
       {"an operation test", 1, 5, 2, true},
       {"no action yet", 2, 18, 0, false},
+      {"a torn last action", 2, 17, 41, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TestSummary run = SampleRun(c.station);
     run.Mode = c.mode;
     run.IgnoreRefusals = c.ignore;
+    const int whole = c.torn ? c.actions - 1 : c.actions;
 
-    // The save button on the same test, ended at its last action.
+    // The save button on the same test, ended at its last whole action.
     rigtest::SavedTestsFolder saved;
     TestSummary asSaved = run;
-    asSaved.EndTime = c.actions ? SampleTime(c.actions) : run.StartTime;
-    asSaved.CountDone = c.actions ? SampleAction(c.actions).Count : run.CountDone;
+    asSaved.EndTime = whole ? SampleTime(whole) : run.StartTime;
+    asSaved.CountDone = whole ? SampleAction(whole).Count : run.CountDone;
     ActionQueue queue;
-    for (int i = 1; i <= c.actions; ++i) queue.push_back(std::make_unique<ActionRecord>(SampleAction(i)));
+    for (int i = 1; i <= whole; ++i) queue.push_back(std::make_unique<ActionRecord>(SampleAction(i)));
     ASSERT_TRUE(WriteTestRecord(saved.Exe(), asSaved, queue, kRecoveredAt).Ok);
 
     rigtest::SavedTestsFolder recovered;
     JournalRun(recovered.Exe(), run, c.actions);
+    const QString journal = QStringLiteral("Journal/Station%1.journal").arg(c.station);
+    if (c.torn) recovered.dir.Write(journal, recovered.dir.Read(journal).chopped(3));
     const std::vector<LeftoverJournal> found = FindLeftoverJournals(recovered.Exe());
     ASSERT_EQ(found.size(), 1u);
+
+    // The question describes what 确定 saves.
+    const QString q = RecoveryQuestion(found[0]);
+    EXPECT_TRUE(q.startsWith(QStringLiteral("工位%1有一个未保存的测试（开关型号 %2，出厂编号 %3，开始于 %4，已记录 %5 次动作")
+                                 .arg(QString::number(c.station), run.OpenType, run.OutIndex,
+                                      DateTimeText(run.StartTime), QString::number(whole))))
+        << q.toStdString();
+    EXPECT_EQ(q.count(QStringLiteral("（恢复日志末尾不完整，最后一次动作可能未记录）")), c.torn ? 1 : 0);
+
     const SaveOutcome out = RecoverJournal(recovered.Exe(), found[0], kRecoveredAt);
     ASSERT_TRUE(out.Ok) << out.Error.toStdString();
     EXPECT_TRUE(out.Error.isEmpty());
 
     const QList<QByteArrayList> want = SavedRows(saved.Exe());
-    ASSERT_EQ(want.size(), 1 + c.actions);
+    ASSERT_EQ(want.size(), 1 + whole);
     EXPECT_EQ(SavedRows(recovered.Exe()), want);
     EXPECT_FALSE(QFile::exists(found[0].Path));
     EXPECT_TRUE(FindLeftoverJournals(recovered.Exe()).empty());
   }
+}
+
+TEST(JournalRecovery, AJournalThatChangedAfterTheQuestionIsNotSavedUnasked) {
+  rigtest::SavedTestsFolder folder;
+  JournalRun(folder.Exe(), SampleRun(1), 10);
+  const std::vector<LeftoverJournal> asked = FindLeftoverJournals(folder.Exe());
+  ASSERT_EQ(asked.size(), 1u);
+  JournalRun(folder.Exe(), SampleRun(1), 12);  // a run begun over it while the question was open
+  EXPECT_FALSE(RecoverJournal(folder.Exe(), asked[0], kRecoveredAt).Ok);
+  EXPECT_TRUE(SavedRows(folder.Exe()).isEmpty());
+  const std::vector<LeftoverJournal> again = FindLeftoverJournals(folder.Exe());
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_EQ(again[0].ActionCount, 12);
 }
 
 TEST(JournalRecovery, AJournalWhoseSaveFailsIsKeptForTheNextStart) {
@@ -298,6 +326,13 @@ TEST(JournalRecovery, TheQuestionNamesTheTest) {
             QStringLiteral("工位1有一个未保存的测试（开关型号 ZW32，出厂编号 F07，开始于 2026-12-07 09:00:00，"
                            "已记录 1234 次动作，最后一次动作于 2026-12-08 17:20:05）。\n"
                            "选择“确定”将恢复并保存这个测试；选择“取消”将丢弃它。"));
+  j.TornEnd = true;
+  EXPECT_EQ(RecoveryQuestion(j),
+            QStringLiteral("工位1有一个未保存的测试（开关型号 ZW32，出厂编号 F07，开始于 2026-12-07 09:00:00，"
+                           "已记录 1234 次动作，最后一次动作于 2026-12-08 17:20:05）。\n"
+                           "（恢复日志末尾不完整，最后一次动作可能未记录）\n"
+                           "选择“确定”将恢复并保存这个测试；选择“取消”将丢弃它。"));
+  j.TornEnd = false;
 
   // Texts are shown as typed, placeholders and all; empty ones say so.
   j.Station = 2;
