@@ -35,13 +35,15 @@ TestSummary StationTestSummary(int station, const StationShared& shared, const I
 }
 
 SaveOutcome SaveTestRecord(const QString& exeDir, int station, StationShared& shared, const IStationView& view,
-                           const QDateTime& now) {
-  return WriteTestRecord(exeDir, StationTestSummary(station, shared, view, now), shared.Actions, now);
+                           const QDateTime& now, RecoveryJournal* journal) {
+  BeforeSummaryRow naming;
+  if (journal) naming = [journal](const QByteArray& detailKey) { journal->MarkSaving(detailKey); };
+  return WriteTestRecord(exeDir, StationTestSummary(station, shared, view, now), shared.Actions, now, naming);
 }
 
 bool SaveStationTest(const QString& exeDir, int station, StationShared& shared, IStationView& view,
                      INotifier& notifier, RecoveryJournal* journal, const QDateTime& now) {
-  const SaveOutcome out = SaveTestRecord(exeDir, station, shared, view, now);
+  const SaveOutcome out = SaveTestRecord(exeDir, station, shared, view, now, journal);
   if (out.Ok) {
     if (journal) journal->Clear();
     shared.Model.On(StationEvent::TestSaved);

@@ -21,9 +21,10 @@ TestSummary StationTestSummary(int station, const StationShared& shared, const I
 
 // Builds the test from the station's panel (identity, parameters, refusal
 // option) and shared state (times, mode, count, queued actions) and saves it
-// under `exeDir`.
+// under `exeDir`. `journal`, when given, is told the test's name before its
+// summary row is committed.
 SaveOutcome SaveTestRecord(const QString& exeDir, int station, StationShared& shared, const IStationView& view,
-                           const QDateTime& now = QDateTime::currentDateTime());
+                           const QDateTime& now = QDateTime::currentDateTime(), RecoveryJournal* journal = nullptr);
 
 // The save button's whole job: save, then tell the operator. Success lets
 // the station's model go of the test (which redraws the save button) and

@@ -10,7 +10,7 @@ namespace rig {
 namespace {
 
 constexpr char kMagic[8] = {'R', 'I', 'G', 'J', 'R', 'N', 'L', '1'};
-enum RecordType : uint8_t { kSummaryRecord = 1, kActionRecord = 2 };
+enum RecordType : uint8_t { kSummaryRecord = 1, kActionRecord = 2, kSavedAsRecord = 3 };
 // Each mark is written with a one-byte length.
 constexpr int kMaxMarkBytes = 255;
 
@@ -147,6 +147,13 @@ bool DecodeAction(const QByteArray& body, MarkDecoder& marks, ActionRecord* a, Q
   return r.Done();
 }
 
+bool DecodeSavedAs(const QByteArray& body, QByteArray* detailKey) {
+  BodyReader r(body);
+  if (r.Take<uint8_t>() != kSavedAsRecord) return false;
+  *detailKey = r.TakeBytes(r.Take<uint32_t>());
+  return r.Done() && !detailKey->isEmpty();
+}
+
 }  // namespace
 
 uint32_t Crc32(const char* data, qsizetype size, uint32_t crc) {
@@ -215,6 +222,15 @@ void JournalEncoder::AppendAction(QByteArray& out, const ActionRecord& action, c
   Seal(out, start);
 }
 
+void JournalEncoder::AppendSavedAs(QByteArray& out, const QByteArray& detailKey) {
+  const qsizetype start = out.size();
+  out.append(kJournalRecordHeadBytes, '\0');
+  Put<uint8_t>(out, kSavedAsRecord);
+  Put<uint32_t>(out, static_cast<uint32_t>(detailKey.size()));
+  out.append(detailKey);
+  Seal(out, start);
+}
+
 JournalScan ScanJournal(QIODevice& in, const JournalActionSink& onAction) {
   JournalScan scan;
   scan.TotalBytes = in.size() - in.pos();
@@ -223,6 +239,7 @@ JournalScan ScanJournal(QIODevice& in, const JournalActionSink& onAction) {
       Get<uint32_t>(header.constData() + 16) != Crc32(header.constData(), 16))
     return scan;
   const uint64_t runId = Get<uint64_t>(header.constData() + 8);
+  scan.RunId = runId;
   int64_t good = kJournalHeaderBytes;
 
   MarkDecoder marks;
@@ -238,16 +255,20 @@ JournalScan ScanJournal(QIODevice& in, const JournalActionSink& onAction) {
     if (index == 0) {
       if (!DecodeSummary(body, &scan.Run)) break;
       scan.HasRun = true;
+    } else if (static_cast<uint8_t>(body[0]) == kSavedAsRecord) {
+      if (!DecodeSavedAs(body, &scan.SavedAs)) break;
     } else {
       ActionRecord action;
       QDateTime when;
       if (!DecodeAction(body, marks, &action, &when)) break;
       ++scan.ActionCount;
+      scan.SavedAs.clear();
       scan.LastAction = action;
       scan.LastActionTime = when;
       if (onAction) onAction(std::move(action), when);
     }
     good += kJournalRecordHeadBytes + length;
+    scan.Records = index + 1;
   }
   // A header without its summary holds nothing that can be saved.
   scan.GoodBytes = scan.HasRun ? good : 0;

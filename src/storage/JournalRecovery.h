@@ -21,15 +21,25 @@ struct LeftoverJournal {
   int64_t ActionCount = 0;
   QDateTime LastActionTime;  // invalid when there is no action
   bool TornEnd = false;      // an incomplete last record was left out
+  // The DetailSaveDBName the test was being saved as when the journal ended;
+  // empty when no save of it had begun.
+  QByteArray SavedAs;
 };
 
 // The station journals under `exeDir` (ending with a separator), station 1
 // first. Other files in the journal folder are not looked at.
+//
+// A journal whose test SaveData.db already holds (the program was killed
+// between a save's commit and the journal's removal) is removed here, with a
+// line in the run log, and not returned: it must never be stored twice.
 std::vector<LeftoverJournal> FindLeftoverJournals(const QString& exeDir);
 
 // Saves the journal's test exactly as the save button would (WriteTestRecord,
 // `now` naming the day folder), then removes the journal. A failed save keeps
-// it, to be offered again.
+// it, to be offered again. Like a station's save, it names the new test in
+// the journal before committing it; a journal whose test is saved already is
+// only removed (Ok, with that test's AutoID). A journal that no longer holds
+// what `journal` describes (what the operator was asked about) is not saved.
 SaveOutcome RecoverJournal(const QString& exeDir, const LeftoverJournal& journal,
                            const QDateTime& now = QDateTime::currentDateTime());
 

@@ -146,7 +146,7 @@ int64_t WriteSummaryRow(const QString& summaryPath, const TestSummary& test, con
               Gbk(DateTimeText(test.StartTime)),
               Gbk(DateTimeText(test.EndTime)),
               int64_t{test.Station},
-              Gbk(detailPath),
+              DetailKey(detailPath),
               int64_t{test.Mode}};
   for (int v : params) p.emplace_back(int64_t{v});
   p.emplace_back(int64_t{test.CountDone});
@@ -161,8 +161,10 @@ int64_t WriteSummaryRow(const QString& summaryPath, const TestSummary& test, con
 
 }  // namespace
 
+QByteArray DetailKey(const QString& detailPath) { return Gbk(detailPath); }
+
 SaveOutcome WriteTestRecord(const QString& exeDir, const TestSummary& test, ActionQueue& actions,
-                            const QDateTime& now) {
+                            const QDateTime& now, const BeforeSummaryRow& beforeRow) {
   SaveOutcome out;
   if (test.Station != 1 && test.Station != 2) {
     out.Error = QStringLiteral("工位号无效：%1").arg(test.Station);
@@ -192,6 +194,7 @@ SaveOutcome WriteTestRecord(const QString& exeDir, const TestSummary& test, Acti
     out.Error = e.Message();
     return out;
   }
+  if (beforeRow) beforeRow(DetailKey(detailPath));
   try {
     out.AutoId = WriteSummaryRow(exeDir + QStringLiteral("SaveData.db"), test, params, detailPath);
   } catch (const ESQLiteException& e) {
@@ -207,5 +210,16 @@ SaveOutcome WriteTestRecord(const QString& exeDir, const TestSummary& test, Acti
 }
 
 void SetSavedTestSink(ISavedTestSink* sink) { g_sink.store(sink); }
+
+int64_t FindSavedTest(const QString& exeDir, const QByteArray& detailKey) {
+  const QString summaryPath = exeDir + QStringLiteral("SaveData.db");
+  if (!QFile::exists(summaryPath)) return 0;  // opening it would make an empty one
+  TSQLiteDatabase db(summaryPath.toUtf8());
+  if (db.QueryTable("SELECT 1 FROM sqlite_master WHERE type='table' AND name='TestInfo'")->RowCount() == 0) return 0;
+  // Backwards by AutoID: the test looked for is nearly always the last one.
+  auto row = db.QueryTable("SELECT AutoID FROM TestInfo WHERE DetailSaveDBName=?1 ORDER BY AutoID DESC LIMIT 1",
+                           {detailKey});
+  return row->RowCount() > 0 ? row->ValueInteger(0) : 0;
+}
 
 }  // namespace rig

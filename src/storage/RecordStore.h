@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "core/ActionRecord.h"
 #include "storage/TestSummary.h"
@@ -38,6 +39,15 @@ class ISavedTestSink {
 // The program's one sink (the lab outbox); nullptr removes it.
 void SetSavedTestSink(ISavedTestSink* sink);
 
+// The bytes a summary row's DetailSaveDBName holds for the detail file
+// `detailPath`: what names a saved test.
+QByteArray DetailKey(const QString& detailPath);
+
+// Told the DetailSaveDBName of the summary row about to be written, once the
+// detail file is on the disk and before the row is committed. It must not
+// throw.
+using BeforeSummaryRow = std::function<void(const QByteArray& detailKey)>;
+
 // Saves `test` under the program folder `exeDir` (ending with a separator):
 // the day folder of `now`, the detail file named from the start time and
 // station, then the summary row.
@@ -48,6 +58,12 @@ void SetSavedTestSink(ISavedTestSink* sink);
 // is never replaced; a second test in the same second gets a name of its own.
 // Entered texts are bound, never pasted into SQL.
 SaveOutcome WriteTestRecord(const QString& exeDir, const TestSummary& test, ActionQueue& actions,
-                            const QDateTime& now = QDateTime::currentDateTime());
+                            const QDateTime& now = QDateTime::currentDateTime(),
+                            const BeforeSummaryRow& beforeRow = {});
+
+// The AutoID of the saved test whose summary row names `detailKey`; 0 when
+// SaveData.db under `exeDir` holds none or does not exist yet. Throws
+// ESQLiteException when it cannot be read.
+int64_t FindSavedTest(const QString& exeDir, const QByteArray& detailKey);
 
 }  // namespace rig

@@ -20,9 +20,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct Command {
-  enum Kind : uint8_t { kBegin, kAppend, kClear, kOverflow } kind = kAppend;
+  enum Kind : uint8_t { kBegin, kAppend, kClear, kOverflow, kSavedAs } kind = kAppend;
   ActionRecord action;
   QDateTime when;
+  QByteArray detailKey;  // kSavedAs only
   std::shared_ptr<const TestSummary> run;  // kBegin only: one pointer, not 24 texts per record
 };
 
@@ -89,8 +90,11 @@ struct RecoveryJournal::Impl {
     bool wake = false;
     {
       std::lock_guard lock(mutex);
-      if (c.kind != Command::kAppend) {
+      if (c.kind == Command::kBegin || c.kind == Command::kClear) {
         overflowed = false;  // a new run or a new journal of it starts whole
+      } else if (c.kind != Command::kAppend) {
+        // A saved-as record is written even past the bound: it says what the
+        // journal's whole beginning became.
       } else if (overflowed) {
         return;
       } else if (pending.size() >= options.MaxQueuedRecords) {
@@ -162,6 +166,12 @@ struct RecoveryJournal::Impl {
         if (!run || stopped) return;
         if (!file && !OpenFile()) return;
         encoder.AppendAction(unwritten, c.action, c.when);
+        if (failing) KeepWithinBound();
+        break;
+      case Command::kSavedAs:
+        // Also when the journal stopped growing: its beginning is in the save.
+        if (!run || !file) return;
+        encoder.AppendSavedAs(unwritten, c.detailKey);
         if (failing) KeepWithinBound();
         break;
       case Command::kClear:
@@ -376,6 +386,14 @@ void RecoveryJournal::Append(const ActionRecord& action, const QDateTime& when) 
   c.action = action;
   c.when = when;
   impl_->Push(std::move(c));
+}
+
+void RecoveryJournal::MarkSaving(const QByteArray& detailKey, int timeoutMs) {
+  Command c;
+  c.kind = Command::kSavedAs;
+  c.detailKey = detailKey;
+  impl_->Push(std::move(c));
+  Flush(timeoutMs);
 }
 
 void RecoveryJournal::Clear() {

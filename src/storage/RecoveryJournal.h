@@ -68,6 +68,12 @@ class RecoveryJournal {
   void BeginRun(const TestSummary& run);
   // One queued action, with the time it arrived.
   void Append(const ActionRecord& action, const QDateTime& when);
+  // The run handed over so far is about to be saved as the test whose
+  // summary row names `detailKey` (see RecordStore's BeforeSummaryRow): a
+  // record saying so is written and synced before this returns (or
+  // `timeoutMs` passes), so a kill after the row's commit and before Clear
+  // leaves a journal that recovery knows is saved.
+  void MarkSaving(const QByteArray& detailKey, int timeoutMs = 1000);
   // The test was saved: removes the journal. Actions appended afterwards (a
   // save in the middle of a run) start a new journal of the same run.
   void Clear();

@@ -200,3 +200,43 @@ TEST(JournalFormat, AnActionRecordIsSmall) {
   const qsizetype plain = j.recordStarts[2] - j.recordStarts[1];  // action 1: no marks
   EXPECT_LE(plain, 40);
 }
+
+TEST(JournalFormat, ASavedAsRecordNamesTheTestOnlyWhileNoActionFollowsIt) {
+  // 'a' an action; a letter a save begun under that name.
+  struct Case {
+    const char* records;
+    const char* savedAs;
+  } cases[] = {
+      {"aa", ""},     // a journal written before the record existed
+      {"aaX", "X"},   // killed in a save
+      {"aXa", ""},    // a save that failed, then the run went on
+      {"aXaY", "Y"},  // and was saved again
+      {"XY", "Y"},    // a save retried
+  };
+  const auto key = [](char name) { return QByteArray("/rig/20261207/20261207090000_1") + name + ".db"; };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.records);
+    JournalEncoder enc(9);
+    QByteArray bytes = enc.FileHeader();
+    enc.AppendSummary(bytes, SampleRun());
+    int actions = 0;
+    for (const char* r = c.records; *r; ++r) {
+      if (*r == 'a') {
+        ++actions;
+        enc.AppendAction(bytes, SampleAction(actions), SampleTime(actions));
+      } else {
+        enc.AppendSavedAs(bytes, key(*r));
+      }
+    }
+    const Read r = ReadBack(bytes);
+    ExpectSampleActions(r, actions, c.records);
+    EXPECT_EQ(r.scan.SavedAs, *c.savedAs ? key(*c.savedAs) : QByteArray());
+    EXPECT_EQ(r.scan.GoodBytes, bytes.size());
+
+    // Appended later by another writer, continuing the file's records.
+    JournalEncoder(r.scan.RunId, r.scan.Records).AppendSavedAs(bytes, key('Z'));
+    const Read more = ReadBack(bytes);
+    ExpectSampleActions(more, actions, "continued");
+    EXPECT_EQ(more.scan.SavedAs, key('Z'));
+  }
+}

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "core/DateTimeText.h"
 #include "core/GbkText.h"
 #include "storage/JournalFormat.h"
 #include "storage/JournalRecovery.h"
@@ -53,7 +54,93 @@ QList<QByteArrayList> SavedRows(const QString& exeDir) {
   return rows;
 }
 
+// Where a kill stops a save.
+enum class Kill { BeforeNaming, AfterNaming, AfterCommit };
+
+// Kills the process as a saved test is handed on, just after its summary
+// row's commit and before its journal is removed.
+struct KillOnSaved : ISavedTestSink {
+  void TestSaved(const QString&, const JustSavedTest&) noexcept override { ::raise(SIGKILL); }
+};
+
 }  // namespace
+
+TEST(JournalRecovery, AKillAnywhereInASaveLeavesTheTestStoredOnceWithEveryAction) {
+  struct Case {
+    const char* what;
+    bool recovering;  // a recovery's save of a journal left from before, not a station's
+    bool torn;        // that journal's end is torn
+    Kill at;
+    bool offered;  // at the next start
+  } cases[] = {
+      {"station save killed before it names the test", false, false, Kill::BeforeNaming, true},
+      {"station save killed between naming and commit", false, false, Kill::AfterNaming, true},
+      {"station save killed after its commit", false, false, Kill::AfterCommit, false},
+      {"recovery killed after its commit", true, false, Kill::AfterCommit, false},
+      {"recovery of a torn journal killed after its commit", true, true, Kill::AfterCommit, false},
+  };
+  constexpr int kActions = 300;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    rigtest::SavedTestsFolder folder;
+    const QString exe = folder.Exe();
+    std::vector<LeftoverJournal> asked;  // the recovery question on screen before the kill
+    if (c.recovering) {
+      JournalRun(exe, SampleRun(1), kActions);
+      const QString journal = QStringLiteral("Journal/Station1.journal");
+      if (c.torn) folder.dir.Write(journal, folder.dir.Read(journal) + QByteArray(3, 0x7f));
+      asked = FindLeftoverJournals(exe);
+      ASSERT_EQ(asked.size(), 1u);
+      ASSERT_EQ(asked[0].TornEnd, c.torn);
+    }
+    const rigtest::ChildEnd end = rigtest::RunInChild([&] {
+      KillOnSaved killer;
+      if (c.at == Kill::AfterCommit) SetSavedTestSink(&killer);
+      if (c.recovering) return RecoverJournal(exe, asked[0], kRecoveredAt).Ok ? 0 : 1;
+      // A station's save, as SaveStationTest makes it.
+      RecoveryJournal j(exe, 1);
+      j.BeginRun(SampleRun(1));
+      ActionQueue queue;
+      for (int i = 1; i <= kActions; ++i) {
+        j.Append(SampleAction(i), SampleTime(i));
+        queue.push_back(std::make_unique<ActionRecord>(SampleAction(i)));
+      }
+      TestSummary test = SampleRun(1);
+      test.EndTime = SampleTime(kActions);
+      test.CountDone = kActions;
+      WriteTestRecord(exe, test, queue, kRecoveredAt, [&](const QByteArray& detailKey) {
+        j.Flush(10000);
+        if (c.at == Kill::BeforeNaming) ::raise(SIGKILL);
+        j.MarkSaving(detailKey);
+        if (c.at == Kill::AfterNaming) ::raise(SIGKILL);
+      });
+      return 1;
+    });
+    ASSERT_EQ(end.signal, SIGKILL);
+
+    // 确定 on the question asked before the kill stores nothing twice either.
+    if (c.recovering) EXPECT_TRUE(RecoverJournal(exe, asked[0], kRecoveredAt).Ok);
+    const std::vector<LeftoverJournal> found = FindLeftoverJournals(exe);
+    ASSERT_EQ(found.size(), c.offered ? 1u : 0u);
+    if (c.offered) {
+      EXPECT_EQ(found[0].ActionCount, kActions);
+      ASSERT_TRUE(RecoverJournal(exe, found[0], kRecoveredAt).Ok);
+    }
+    EXPECT_TRUE(FindLeftoverJournals(exe).empty());
+    EXPECT_FALSE(QFile::exists(JournalPath(exe, 1)));
+
+    TSQLiteDatabase db((exe + "SaveData.db").toUtf8());
+    auto rows = db.QueryTable("SELECT DetailSaveDBName FROM TestInfo");
+    ASSERT_EQ(rows->RowCount(), 1);
+    TSQLiteDatabase detail(rows->ValueText(0));
+    auto a = detail.QueryTable(
+        "SELECT count(*), count(DISTINCT DealTimes), min(DealTimes), max(DealTimes) FROM ControlState");
+    EXPECT_EQ(a->ValueInteger(0), kActions);
+    EXPECT_EQ(a->ValueInteger(1), kActions);
+    EXPECT_EQ(a->ValueInteger(2), 1);
+    EXPECT_EQ(a->ValueInteger(3), kActions);
+  }
+}
 
 TEST(JournalRecovery, NothingIsFoundWithoutJournals) {
   rigtest::TempDir dir;
@@ -118,41 +205,68 @@ TEST(JournalRecovery, RecoveryWritesWhatTheSaveButtonWouldHave) {
     const char* what;
     int station, mode, actions;
     bool ignore;
+    bool torn = false;  // the last action's record was cut short
   } cases[] = {
       {"life test on station 1", 1, 17, 300, false},
       {"five-parameter life test on station 2", 2, 20, 35, true},
       {"an operation test", 1, 5, 2, true},
       {"no action yet", 2, 18, 0, false},
+      {"a torn last action", 2, 17, 41, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TestSummary run = SampleRun(c.station);
     run.Mode = c.mode;
     run.IgnoreRefusals = c.ignore;
+    const int whole = c.torn ? c.actions - 1 : c.actions;
 
-    // The save button on the same test, ended at its last action.
+    // The save button on the same test, ended at its last whole action.
     rigtest::SavedTestsFolder saved;
     TestSummary asSaved = run;
-    asSaved.EndTime = c.actions ? SampleTime(c.actions) : run.StartTime;
-    asSaved.CountDone = c.actions ? SampleAction(c.actions).Count : run.CountDone;
+    asSaved.EndTime = whole ? SampleTime(whole) : run.StartTime;
+    asSaved.CountDone = whole ? SampleAction(whole).Count : run.CountDone;
     ActionQueue queue;
-    for (int i = 1; i <= c.actions; ++i) queue.push_back(std::make_unique<ActionRecord>(SampleAction(i)));
+    for (int i = 1; i <= whole; ++i) queue.push_back(std::make_unique<ActionRecord>(SampleAction(i)));
     ASSERT_TRUE(WriteTestRecord(saved.Exe(), asSaved, queue, kRecoveredAt).Ok);
 
     rigtest::SavedTestsFolder recovered;
     JournalRun(recovered.Exe(), run, c.actions);
+    const QString journal = QStringLiteral("Journal/Station%1.journal").arg(c.station);
+    if (c.torn) recovered.dir.Write(journal, recovered.dir.Read(journal).chopped(3));
     const std::vector<LeftoverJournal> found = FindLeftoverJournals(recovered.Exe());
     ASSERT_EQ(found.size(), 1u);
+
+    // The question describes what 确定 saves.
+    const QString q = RecoveryQuestion(found[0]);
+    EXPECT_TRUE(q.startsWith(QStringLiteral("工位%1有一个未保存的测试（开关型号 %2，出厂编号 %3，开始于 %4，已记录 %5 次动作")
+                                 .arg(QString::number(c.station), run.OpenType, run.OutIndex,
+                                      DateTimeText(run.StartTime), QString::number(whole))))
+        << q.toStdString();
+    EXPECT_EQ(q.count(QStringLiteral("（恢复日志末尾不完整，最后一次动作可能未记录）")), c.torn ? 1 : 0);
+
     const SaveOutcome out = RecoverJournal(recovered.Exe(), found[0], kRecoveredAt);
     ASSERT_TRUE(out.Ok) << out.Error.toStdString();
     EXPECT_TRUE(out.Error.isEmpty());
 
     const QList<QByteArrayList> want = SavedRows(saved.Exe());
-    ASSERT_EQ(want.size(), 1 + c.actions);
+    ASSERT_EQ(want.size(), 1 + whole);
     EXPECT_EQ(SavedRows(recovered.Exe()), want);
     EXPECT_FALSE(QFile::exists(found[0].Path));
     EXPECT_TRUE(FindLeftoverJournals(recovered.Exe()).empty());
   }
+}
+
+TEST(JournalRecovery, AJournalThatChangedAfterTheQuestionIsNotSavedUnasked) {
+  rigtest::SavedTestsFolder folder;
+  JournalRun(folder.Exe(), SampleRun(1), 10);
+  const std::vector<LeftoverJournal> asked = FindLeftoverJournals(folder.Exe());
+  ASSERT_EQ(asked.size(), 1u);
+  JournalRun(folder.Exe(), SampleRun(1), 12);  // a run begun over it while the question was open
+  EXPECT_FALSE(RecoverJournal(folder.Exe(), asked[0], kRecoveredAt).Ok);
+  EXPECT_TRUE(SavedRows(folder.Exe()).isEmpty());
+  const std::vector<LeftoverJournal> again = FindLeftoverJournals(folder.Exe());
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_EQ(again[0].ActionCount, 12);
 }
 
 TEST(JournalRecovery, AJournalWhoseSaveFailsIsKeptForTheNextStart) {
@@ -212,6 +326,13 @@ TEST(JournalRecovery, TheQuestionNamesTheTest) {
             QStringLiteral("工位1有一个未保存的测试（开关型号 ZW32，出厂编号 F07，开始于 2026-12-07 09:00:00，"
                            "已记录 1234 次动作，最后一次动作于 2026-12-08 17:20:05）。\n"
                            "选择“确定”将恢复并保存这个测试；选择“取消”将丢弃它。"));
+  j.TornEnd = true;
+  EXPECT_EQ(RecoveryQuestion(j),
+            QStringLiteral("工位1有一个未保存的测试（开关型号 ZW32，出厂编号 F07，开始于 2026-12-07 09:00:00，"
+                           "已记录 1234 次动作，最后一次动作于 2026-12-08 17:20:05）。\n"
+                           "（恢复日志末尾不完整，最后一次动作可能未记录）\n"
+                           "选择“确定”将恢复并保存这个测试；选择“取消”将丢弃它。"));
+  j.TornEnd = false;
 
   // Texts are shown as typed, placeholders and all; empty ones say so.
   j.Station = 2;

@@ -11,8 +11,11 @@
 #include <csignal>
 
 #include "SimulatedRig.h"
+#include "core/GbkText.h"
+#include "core/RunLog.h"
 #include "support/QuietPorts.h"
 #include "storage/JournalRecovery.h"
+#include "storage/RecoveryJournal.h"
 #include "storage/SQLite3.h"
 #include "testing/TestParameters.h"
 
@@ -20,10 +23,16 @@ namespace rig {
 namespace {
 
 const char* kChildDirVariable = "RIG_CRASH_CHILD_DIR";
+const char* kKillInSaveVariable = "RIG_CRASH_IN_SAVE";
 
-// Runs only as the child the test below starts: connects station 1, starts a
+// Kills the program just after a save's commit, before its journal is removed.
+struct KillOnSaved : ISavedTestSink {
+  void TestSaved(const QString&, const JustSavedTest&) noexcept override { ::raise(SIGKILL); }
+};
+
+// Runs only as the child the tests below start: connects station 1, starts a
 // long life test and keeps reporting how many actions are queued and
-// journalled, until it is killed.
+// journalled, until it is killed; or saves the test and is killed in the save.
 struct CrashChild : rigtest::SimulatedRig {};
 
 TEST_F(CrashChild, RunsALifeTestUntilKilled) {
@@ -45,17 +54,29 @@ TEST_F(CrashChild, RunsALifeTestUntilKilled) {
     ASSERT_TRUE(progress.open(QIODevice::WriteOnly | QIODevice::Truncate));
     progress.write(QByteArray::number(static_cast<qulonglong>(s.Actions.size())) + " " + dir.Path().toUtf8());
     progress.close();
+    if (qEnvironmentVariableIsSet(kKillInSaveVariable) && s.Actions.size() >= 200) {
+      static KillOnSaved killer;
+      SetSavedTestSink(&killer);
+      window->Station(1).Save();  // what the save button does
+    }
   }
+}
+
+// Starts the child in a fresh program folder of its own, its progress in
+// `control`.
+void StartChild(QProcess& child, const rigtest::TempDir& control, bool killInSave) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(kChildDirVariable, control.Path().chopped(1));
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  if (killInSave) env.insert(kKillInSaveVariable, "1");
+  child.setProcessEnvironment(env);
+  child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=CrashChild.*"});
 }
 
 TEST(CrashRecovery, AKilledProgramsTestIsOfferedAndSavedWithEveryQueuedAction) {
   rigtest::TempDir control;
   QProcess child;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(kChildDirVariable, control.Path().chopped(1));
-  env.insert("QT_QPA_PLATFORM", "offscreen");
-  child.setProcessEnvironment(env);
-  child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=CrashChild.*"});
+  StartChild(child, control, false);
   ASSERT_TRUE(child.waitForStarted());
 
   // Let it run until a good number of actions are safely journalled.
@@ -103,6 +124,35 @@ TEST(CrashRecovery, AKilledProgramsTestIsOfferedAndSavedWithEveryQueuedAction) {
     ASSERT_EQ(actions->ValueText(1), QByteArray::number(i));  // none missing, none twice
   }
   EXPECT_TRUE(FindLeftoverJournals(exeDir).empty());
+}
+
+TEST(CrashRecovery, ATestSavedJustBeforeTheKillIsNotOfferedAgain) {
+  rigtest::TempDir control;
+  QProcess child;
+  StartChild(child, control, true);
+  ASSERT_TRUE(child.waitForFinished(60000)) << "child output: " << child.readAll().toStdString();
+  const QList<QByteArray> progress = control.Read("progress").split(' ');
+  ASSERT_EQ(progress.size(), 2) << "child output: " << child.readAll().toStdString();
+  const QString exeDir = QString::fromUtf8(progress[1]);
+  ASSERT_TRUE(QFile::exists(JournalPath(exeDir, 1)));  // killed after the commit, before the removal
+
+  TRunLog log(exeDir);
+  InstallRunLog(&log);
+  auto n = std::make_unique<rigtest::RecordingNotifier>();
+  rigtest::RecordingNotifier* notifier = n.get();
+  {
+    rigtest::QuietPorts ports(exeDir);
+    TfrmHX4417 window(exeDir, std::move(n));
+    window.show();
+    EXPECT_TRUE(rigtest::WaitFor([&] { return !QFile::exists(JournalPath(exeDir, 1)); }));
+    EXPECT_TRUE(notifier->confirmations.isEmpty()) << notifier->confirmations.join('\n').toStdString();
+  }
+  InstallRunLog(nullptr);
+  QFile logFile(log.FileName());
+  ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(FromGbk(logFile.readAll()).contains(QStringLiteral("工位1的测试已保存过")));
+  TSQLiteDatabase db((exeDir + "SaveData.db").toUtf8());
+  EXPECT_EQ(db.QueryTable("SELECT AutoID FROM TestInfo")->RowCount(), 1);
 }
 
 }  // namespace
