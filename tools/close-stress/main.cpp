@@ -1,4 +1,5 @@
-// close-stress [--closes N] [--batch B] [--jobs J] [--stall-s S] [--seed X] [--keep DIR]
+// close-stress [--closes N] [--batch B] [--jobs J] [--stall-s S] [--seed X]
+//              [--max-failed-batches F] [--keep DIR]
 //
 // Closes the real main window again and again while both stations stream the
 // actions of running life tests from simulated controllers, the way the
@@ -22,8 +23,10 @@
 // window goes (0 to 500 ms), and whether it is deleted directly or by
 // deleteLater in the event loop.
 //
-// Prints the counts and exits 0 only when N closes were made with no crash,
-// no hang and no sanitizer report.
+// The rounds of a batch that died are made by another batch, so N closes are
+// made even when some fail (up to F failed batches). Prints the counts and
+// exits 0 only when N closes were made with no crash, no hang and no
+// sanitizer report.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -269,6 +272,10 @@ Child StartChild(const std::string& self, const std::string& folder, int rounds,
   return c;
 }
 
+bool Failed(const Child& c, int status) {
+  return c.hung || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || c.closes != c.rounds;
+}
+
 // Reads what the child reported; false once its end of the pipe is closed.
 bool Drain(Child& c) {
   char buffer[256];
@@ -306,7 +313,7 @@ void Settle(const std::string& self, Child& c, int status, Totals& totals) {
       RunShell("gdb -q -batch -ex 'bt 30' -ex 'thread apply all bt 25' '" + self + "' '" + core + "' > '" + c.folder +
                "/backtrace.txt' 2>&1");
       std::fprintf(stderr, "--- crashing thread (all threads in %s/backtrace.txt)\n", c.folder.c_str());
-      RunShell("sed -n '/^#0 /,/^$/p' '" + c.folder + "/backtrace.txt' | head -32 1>&2");
+      RunShell("sed -n '/^#0 /,/^$/p' '" + c.folder + "/backtrace.txt' | sed '/^$/q' | head -32 1>&2");
     }
   } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
     ++totals.failures;
@@ -322,13 +329,14 @@ void Settle(const std::string& self, Child& c, int status, Totals& totals) {
   ::close(c.reportFd);
 }
 
-int RunParent(int closes, int batch, int jobs, int stallSeconds, uint32_t seed, const std::string& keep) {
+int RunParent(int closes, int batch, int jobs, int stallSeconds, int maxFailedBatches, uint32_t seed,
+              const std::string& keep) {
   const std::string self = SelfPath();
   RunShell("mkdir -p '" + keep + "'");
   char resolved[4096];
   const std::string keepDir = ::realpath(keep.c_str(), resolved) ? resolved : keep;
   Totals totals;
-  int started = 0, batchNumber = 0;
+  int started = 0, batchNumber = 0, failedBatches = 0;
   std::vector<Child> running;
   const auto begin = std::chrono::steady_clock::now();
   while (started < closes || !running.empty()) {
@@ -358,6 +366,11 @@ int RunParent(int closes, int batch, int jobs, int stallSeconds, uint32_t seed, 
       }
       if (ended == c.pid) {
         if (open) Drain(c);  // what it wrote just before it ended
+        if (Failed(c, status)) {
+          ++failedBatches;
+          // The rounds a failed batch did not make are made by another, up to a point.
+          if (failedBatches < maxFailedBatches) started -= c.rounds - c.closes;
+        }
         Settle(self, c, status, totals);
         std::fprintf(stderr, "closes %d, crashes %d, hangs %d, failures %d, %lld s\n", totals.closes, totals.crashes,
                      totals.hangs, totals.failures,
@@ -381,7 +394,7 @@ int RunParent(int closes, int batch, int jobs, int stallSeconds, uint32_t seed, 
 int Usage() {
   std::fprintf(stderr,
                "usage: close-stress [--closes N=1000] [--batch B=50] [--jobs J=1] [--stall-s S=60] [--seed X=1]\n"
-               "                    [--keep DIR=./close-stress-failures]\n");
+               "                    [--max-failed-batches F=20] [--keep DIR=./close-stress-failures]\n");
   return 2;
 }
 
@@ -389,7 +402,7 @@ int Usage() {
 
 int main(int argc, char* argv[]) {
   bool child = false;
-  int closes = 1000, batch = 50, jobs = 1, stall = 60, reportFd = -1;
+  int closes = 1000, batch = 50, jobs = 1, stall = 60, maxFailed = 20, reportFd = -1;
   long long seed = 1;
   std::string keep = "close-stress-failures";
   for (int i = 1; i < argc; ++i) {
@@ -405,6 +418,7 @@ int main(int argc, char* argv[]) {
     } else if (arg == "--batch" && number(batch)) {
     } else if (arg == "--jobs" && number(jobs)) {
     } else if (arg == "--stall-s" && number(stall)) {
+    } else if (arg == "--max-failed-batches" && number(maxFailed)) {
     } else if (arg == "--report-fd" && number(reportFd)) {
     } else if (arg == "--seed" && i + 1 < argc) {
       seed = std::atoll(argv[++i]);
@@ -420,5 +434,5 @@ int main(int argc, char* argv[]) {
     return RunChild(closes, static_cast<uint32_t>(seed), reportFd);
   }
   if (closes < 1 || batch < 1 || jobs < 1 || stall < 1) return Usage();
-  return RunParent(closes, batch, jobs, stall, static_cast<uint32_t>(seed), keep);
+  return RunParent(closes, batch, jobs, stall, maxFailed, static_cast<uint32_t>(seed), keep);
 }
