@@ -129,6 +129,9 @@ void TfrmHX4417::StartLabDatabase() {
 
 TfrmHX4417::~TfrmHX4417() {
   watchTimer_->stop();  // closing the links pumps events: no redraw of what is going
+  // The links close first: while they wait for their readers the window's
+  // timers and queued calls still run, and must find all they reach.
+  CloseStationLinks();
   SetSavedTestSink(nullptr);
   lab_.reset();  // the uploader ends; the outbox keeps what it has not sent
   FormDestroy();
@@ -308,7 +311,7 @@ QString TfrmHX4417::StoreIdentityTexts() {
 }
 
 void TfrmHX4417::FormDestroy() {
-  CloseStationLinks();
+  // The links are closed already: the destructor closes them first.
   if (!identityStored_) StoreIdentityTexts();
   ShutdownSharedState(shared_, /*saveIdentity=*/false);
 }
