@@ -129,9 +129,17 @@ void TfrmHX4417::StartLabDatabase() {
 
 TfrmHX4417::~TfrmHX4417() {
   watchTimer_->stop();  // closing the links pumps events: no redraw of what is going
+  // Destroyed in the middle of closing: station 2 is still told, at once.
+  if (secondDisconnectPending_) {
+    secondDisconnectPending_ = false;
+    DisconnectStation(2);
+  }
+  // The links close first, whatever the lab server does: while they wait for
+  // their readers the window's timers and queued calls still run, and must
+  // find all they reach.
+  CloseStationLinks();
   SetSavedTestSink(nullptr);
-  CloseStationLinks();  // the ports go first, whatever the lab server does
-  lab_.reset();         // the uploader ends; the outbox keeps what it has not sent
+  lab_.reset();  // the uploader ends; the outbox keeps what it has not sent
   FormDestroy();
   // The controllers go before the widgets that signal them.
   for (TStationPanel* p : panels_) p->disconnect(this);
@@ -330,12 +338,7 @@ QString TfrmHX4417::StoreIdentityTexts() {
 }
 
 void TfrmHX4417::FormDestroy() {
-  // Destroyed in the middle of closing: station 2 is still told at once.
-  if (secondDisconnectPending_) {
-    secondDisconnectPending_ = false;
-    DisconnectStation(2);
-  }
-  CloseStationLinks();
+  // The links are closed already: the destructor closes them first.
   if (!identityStored_) StoreIdentityTexts();
   ShutdownSharedState(shared_, /*saveIdentity=*/false);
 }

@@ -21,6 +21,8 @@ class QuietPorts {
     }
   }
   QString Device(int station) const { return lines_[station - 1].SlavePath(); }
+  // What is written here arrives on the station's port.
+  int MasterFd(int station) const { return lines_[station - 1].MasterFd(); }
 
  private:
   rig::sim::TPseudoTerminal lines_[2];

@@ -3,8 +3,14 @@
 // (frames still arrive and are handed over), then the window is destroyed.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "core/GbkText.h"
 #include "core/IniFile.h"
@@ -64,6 +70,27 @@ TEST_F(QuietClose, AConfigThatCannotBeWrittenAtCloseIsShown) {
   window->close();
   ASSERT_TRUE(rigtest::WaitFor([&] { return !notifier->notices.empty(); }));
   EXPECT_EQ(notifier->Texts(), QStringList{"Unable to write to " + dir.File("gone/Config.ini")});
+}
+
+// Closing a link waits for its reader and handles the window's events
+// meanwhile (the reader may be waiting in a hand-over). A reader held in its
+// callback for longer than the lab status poll's period makes that poll, and
+// any other timer of the window, come due while the window is being
+// destroyed: what they reach must still be there.
+TEST_F(QuietClose, TimersThatComeDueWhileTheLinksCloseFindWhatTheyReach) {
+  std::atomic<bool> held{false};
+  window->Link(1).Comm()->SetReceiveCallback([&held](const uint8_t*, int) {
+    held = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  });
+  ASSERT_EQ(::write(ports.MasterFd(1), "\x01", 1), 1);
+  ASSERT_TRUE(rigtest::WaitFor([&] { return held.load(); }, 3000));
+  int ticks = 0;
+  QTimer witness;
+  QObject::connect(&witness, &QTimer::timeout, [&ticks] { ++ticks; });
+  witness.start(50);
+  window.reset();
+  EXPECT_GT(ticks, 0) << "no timer ran while the links closed: this test no longer shows what it is about";
 }
 
 }  // namespace
