@@ -55,7 +55,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/GlobVar.h"
+#include "station/GlobVar.h"
 #include "core/IniFile.h"
 #include "core/Notifier.h"
 #include "rigsim/ControllerSim.h"
