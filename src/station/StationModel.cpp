@@ -66,7 +66,6 @@ constexpr uint8_t In(std::initializer_list<LinkState> states) {
   return mask;
 }
 constexpr uint8_t kAnyLink = In({L::Closed, L::Open, L::Connecting, L::Connected, L::Lost});
-constexpr uint8_t kLinkStays = 0;
 
 bool IsIn(uint8_t mask, LinkState s) { return (mask >> static_cast<int>(s)) & 1u; }
 
@@ -75,10 +74,16 @@ bool IsIn(uint8_t mask, LinkState s) { return (mask >> static_cast<int>(s)) & 1u
 // One row per event: the link part (from which link states, to which), then
 // the run part [guard] / step. A guard that does not hold leaves the run as
 // it is.
+struct LinkChange {
+  uint8_t from;  // the link states it applies in; none: the link stays as it is
+  LinkState to;
+};
+constexpr LinkChange Stays{0, LinkState::Closed};
+constexpr LinkChange Moves(uint8_t from, LinkState to) { return {from, to}; }
+
 struct TStationModel::Transition {
   StationEvent event;
-  uint8_t linkFrom;
-  LinkState linkTo;
+  LinkChange link;
   bool (*guard)(const TStationModel&);
   void (TStationModel::*step)(const HeldTest&);
 };
@@ -99,35 +104,35 @@ bool NothingHeld(const M& m) { return !m.HoldsTest(); }
 }  // namespace
 
 const TStationModel::Transition TStationModel::kTransitions[] = {
-    // event                 link from                          link to        [guard]                 / run step
-    {E::PortOpened,          In({L::Closed, L::Lost}),          L::Open,       Always,                 nullptr},
-    {E::PortNotOpened,       kAnyLink,                          L::Closed,     Always,                 &M::EndResumable},
-    {E::HandshakeSent,       In({L::Open}),                     L::Connecting, Always,                 &M::ExpectFirstReport},
-    {E::HandshakeGivenUp,    In({L::Connecting}),               L::Open,       Always,                 nullptr},
-    {E::LinkAccepted,        kAnyLink,                          L::Connected,  Always,                 nullptr},
-    {E::LinkDisconnected,    In({L::Connected, L::Connecting}), L::Open,       Always,                 &M::EndForGood},
-    {E::LineLost,            kAnyLink,                          L::Lost,       Always,                 &M::EndResumable},
-    {E::DisconnectRequested, kLinkStays,                        L::Closed,     Always,                 &M::DropStartRequest},
-    {E::FirstReportLoaded,   kLinkStays,                        L::Closed,     Always,                 &M::FirstReportLoaded},
-    {E::StartPressed,        kLinkStays,                        L::Closed,     MayPress,               &M::PressStart},
-    {E::ResumePressed,       kLinkStays,                        L::Closed,     MayPress,               &M::PressResume},
-    {E::StartQueried,        kLinkStays,                        L::Closed,     PressOnLineNotRunning,  &M::QueryStart},
-    {E::StartAbandoned,      kLinkStays,                        L::Closed,     Always,                 &M::DropStartRequest},
-    {E::TestStarted,         kLinkStays,                        L::Closed,     PressOnLineNotRunning,  &M::StartTest},
-    {E::TestResumed,         kLinkStays,                        L::Closed,     ResumableOnLine,        &M::ResumeTest},
-    {E::TestCancelled,       kLinkStays,                        L::Closed,     Always,                 &M::EndForGood},
-    {E::TestFinished,        kLinkStays,                        L::Closed,     Always,                 &M::EndForGood},
-    {E::RefusalWaiting,      kLinkStays,                        L::Closed,     Running,                &M::OfferRefusalButtons},
-    {E::RefusalCleared,      kLinkStays,                        L::Closed,     Always,                 &M::WithdrawRefusalButtons},
-    {E::ActionsAdopted,      kLinkStays,                        L::Closed,     NothingHeld,            &M::AdoptActions},
-    {E::TestSaved,           kLinkStays,                        L::Closed,     Always,                 &M::ReleaseSaved},
-    {E::TestDiscarded,       kLinkStays,                        L::Closed,     Always,                 &M::ReleaseDiscarded},
+    // event                 link: in which states, to                           [guard]                 / run step
+    {E::PortOpened,          Moves(In({L::Closed, L::Lost}), L::Open),           Always,                 nullptr},
+    {E::PortNotOpened,       Moves(kAnyLink, L::Closed),                         Always,                 &M::EndResumable},
+    {E::HandshakeSent,       Moves(In({L::Open}), L::Connecting),                Always,                 &M::ExpectFirstReport},
+    {E::HandshakeGivenUp,    Moves(In({L::Connecting}), L::Open),                Always,                 nullptr},
+    {E::LinkAccepted,        Moves(kAnyLink, L::Connected),                      Always,                 nullptr},
+    {E::LinkDisconnected,    Moves(In({L::Connected, L::Connecting}), L::Open),  Always,                 &M::EndForGood},
+    {E::LineLost,            Moves(kAnyLink, L::Lost),                           Always,                 &M::EndResumable},
+    {E::DisconnectRequested, Stays,                                              Always,                 &M::DropStartRequest},
+    {E::FirstReportLoaded,   Stays,                                              Always,                 &M::FirstReportLoaded},
+    {E::StartPressed,        Stays,                                              MayPress,               &M::PressStart},
+    {E::ResumePressed,       Stays,                                              MayPress,               &M::PressResume},
+    {E::StartQueried,        Stays,                                              PressOnLineNotRunning,  &M::QueryStart},
+    {E::StartAbandoned,      Stays,                                              Always,                 &M::DropStartRequest},
+    {E::TestStarted,         Stays,                                              PressOnLineNotRunning,  &M::StartTest},
+    {E::TestResumed,         Stays,                                              ResumableOnLine,        &M::ResumeTest},
+    {E::TestCancelled,       Stays,                                              Always,                 &M::EndForGood},
+    {E::TestFinished,        Stays,                                              Always,                 &M::EndForGood},
+    {E::RefusalWaiting,      Stays,                                              Running,                &M::OfferRefusalButtons},
+    {E::RefusalCleared,      Stays,                                              Always,                 &M::WithdrawRefusalButtons},
+    {E::ActionsAdopted,      Stays,                                              NothingHeld,            &M::AdoptActions},
+    {E::TestSaved,           Stays,                                              Always,                 &M::ReleaseSaved},
+    {E::TestDiscarded,       Stays,                                              Always,                 &M::ReleaseDiscarded},
 };
 
 void TStationModel::On(StationEvent event, const HeldTest& test) {
   for (const Transition& t : kTransitions) {
     if (t.event != event) continue;
-    if (IsIn(t.linkFrom, link_)) link_ = t.linkTo;
+    if (IsIn(t.link.from, link_)) link_ = t.link.to;
     if (t.step && t.guard(*this)) (this->*t.step)(test);
     return;
   }
