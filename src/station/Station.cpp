@@ -3,7 +3,6 @@
 #include "core/Notifier.h"
 #include "core/RunLog.h"
 #include "station/StationSave.h"
-#include "ui/StationPanelLayout.h"
 
 namespace rig {
 
@@ -21,7 +20,6 @@ TStation::TStation(int number, const QString& exeDir, StationShared& shared, ISt
       control_(controller_, gate_),
       journal_(exeDir, number, shared, panel),
       watch_(number, shared) {
-  retryTimer_.setObjectName(QStringLiteral("Timer%1").arg(StationDesign(number).Timer));
   retryTimer_.setInterval(1000);
   gate_.SetWriter(&link_);
   journal_.Journal().SetTroubleHandler([window, &stationNotifier](const QString& text) {

@@ -81,6 +81,7 @@ TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifie
     Link(s).SetFrameSink([this](const uint8_t* frame, int length) { OnFrame(frame, length); });
     frames_.SetLink(s, &Link(s));
     frames_.SetTestControl(s, &TestControl(s));
+    RetryTimer(s).setObjectName(QStringLiteral("Timer%1").arg(StationDesign(s).Timer));
     connect(&RetryTimer(s), &QTimer::timeout, this, s == 1 ? &TfrmHX4417::Timer1Timer : &TfrmHX4417::Timer2Timer);
     WireStation(s);
   }
