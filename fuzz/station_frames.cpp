@@ -18,6 +18,7 @@
 #include "core/Notifier.h"
 #include "protocol/Frame.h"
 #include "protocol/StationWriter.h"
+#include "station/CommandGate.h"
 #include "station/StationController.h"
 #include "station/StationTestControl.h"
 
@@ -57,7 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QuietNotifier notifier;
   CountingWriter writer;
   rig::TStationController controller(station, shared, view, notifier);
-  rig::TStationTestControl control(controller, writer, [] { return QDateTime(QDate(2026, 12, 7), QTime(9, 0)); });
+  rig::TCommandGate gate(station, shared.Model);
+  gate.SetWriter(&writer);
+  rig::TStationTestControl control(controller, gate, [] { return QDateTime(QDate(2026, 12, 7), QTime(9, 0)); });
   rigtest::Connected(shared.Model);  // the start button works only on a connected station
 
   for (int step = 0; step < 64 && in.remaining_bytes() > 0; ++step) {
