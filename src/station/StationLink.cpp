@@ -9,6 +9,7 @@
 #include "core/RunLog.h"
 #include "station/CommandGate.h"
 #include "station/StationLook.h"
+#include "testing/CommandFrames.h"
 #include "station/StationView.h"
 #include "protocol/Frame.h"
 #include "protocol/ReceivePath.h"
@@ -146,21 +147,16 @@ void TStationLink::ConnectStation() {
 bool TStationLink::DisconnectStation() {
   // A start that waits for the controller's report must not follow a stop.
   shared_.Model.On(StationEvent::DisconnectRequested);
-  if (!shared_.Model.IsRunning() || cancelGapMs_ <= 0) {
-    if (shared_.Model.IsRunning()) {
-      gate_.Send(StationCommand::Cancel, QByteArray(1, static_cast<char>(kCancelByte)));
-      shared_.State.EndTime = now_();
-      shared_.Model.On(StationEvent::TestCancelled);
-    }
-    Draw();
-    return SendDisconnectRequest();
+  const bool running = shared_.Model.IsRunning();
+  const bool cancelled = running && gate_.Send(StationCommand::Cancel, CancelCommand());
+  if (running) {
+    shared_.State.EndTime = now_();
+    shared_.Model.On(StationEvent::TestCancelled);
   }
+  Draw();
+  if (!running || cancelGapMs_ <= 0) return SendDisconnectRequest();
   // The controller takes the cancel before the disconnect; the window goes
   // on meanwhile, and a close sends what still waits.
-  const bool cancelled = gate_.Send(StationCommand::Cancel, QByteArray(1, static_cast<char>(kCancelByte)));
-  shared_.State.EndTime = now_();
-  shared_.Model.On(StationEvent::TestCancelled);
-  Draw();
   disconnectPending_ = true;
   QTimer::singleShot(cancelGapMs_, failureInbox_.get(), [this] {
     if (disconnectPending_) SendDisconnectRequest();
