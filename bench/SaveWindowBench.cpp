@@ -16,6 +16,7 @@
 
 #include "lab/LabOutbox.h"
 #include "lab/LabRecord.h"
+#include "BenchLifeTest.h"
 #include "storage/RecordStore.h"
 #include "storage/RecoveryJournal.h"
 #include "storage/Schema.h"
@@ -27,29 +28,9 @@ namespace {
 
 const QDateTime kStart(QDate(2026, 12, 7), QTime(9, 0, 0));
 
-TestSummary LifeTest(int actions) {
-  TestSummary t;
-  t.OpenType = QStringLiteral("户外真空断路器");
-  t.OutIndex = QStringLiteral("F07");
-  t.WorkArea = QStringLiteral("一号台");
-  t.WorkName = QStringLiteral("张三");
-  t.StartTime = kStart;
-  t.EndTime = kStart.addSecs(actions);
-  t.Mode = 20;
-  for (int n = 1; n <= 20; ++n) t.ParamTexts[n - 1] = QString::number(n * 10);
-  t.CountDone = actions / 4;
-  return t;
-}
+TestSummary LifeTest(int actions) { return rigbench::BenchLifeTest(actions); }
 
-// Mode 20 actions, four per cycle; one in ten carries a refusal mark.
-ActionRecord Action(int i) {
-  ActionRecord a;
-  a.Count = (i + 3) / 4;
-  a.ActionNo = i;
-  a.Closed[0] = a.Closed[1] = a.Closed[2] = i & 1;
-  if (i % 10 == 0) a.Marks[kBreakB1] = QStringLiteral("拒合");
-  return a;
-}
+ActionRecord Action(int i) { return rigbench::BenchAction(i); }
 
 // Notes when the summary row is committed, and writes the lab outbox as the
 // program's sink does when the lab database is set up.

@@ -24,6 +24,7 @@
 #include "core/GbkText.h"
 #include "core/Notifier.h"
 #include "storage/ActionLines.h"
+#include "BenchLifeTest.h"
 #include "storage/RecordStore.h"
 #include "storage/SQLite3.h"
 #include "storage/Schema.h"
@@ -57,30 +58,13 @@ struct Folder {
   }
 };
 
-TestSummary LifeTest(int actions) {
-  TestSummary t;
-  t.OpenType = QStringLiteral("户外真空断路器");
-  t.OutIndex = QStringLiteral("F07");
-  t.WorkArea = QStringLiteral("一号台");
-  t.WorkName = QStringLiteral("张三");
-  t.StartTime = kStart;
-  t.EndTime = kStart.addSecs(actions);
-  t.Mode = 20;
-  for (int n = 1; n <= 20; ++n) t.ParamTexts[n - 1] = QString::number(n * 10);
-  t.CountDone = actions / 4;
-  return t;
-}
+TestSummary LifeTest(int actions) { return rigbench::BenchLifeTest(actions); }
 
 // Mode 20 actions, four per cycle; one in ten carries a refusal mark.
 ActionQueue Actions(int n) {
   ActionQueue q;
   for (int i = 1; i <= n; ++i) {
-    auto a = std::make_unique<ActionRecord>();
-    a->Count = (i + 3) / 4;
-    a->ActionNo = i;
-    a->Closed[0] = a->Closed[1] = a->Closed[2] = i & 1;
-    if (i % 10 == 0) a->Marks[kBreakB1] = QStringLiteral("拒合");
-    q.push_back(std::move(a));
+    q.push_back(std::make_unique<ActionRecord>(rigbench::BenchAction(i)));
   }
   return q;
 }
