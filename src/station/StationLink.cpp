@@ -1,7 +1,6 @@
 #include "station/StationLink.h"
 
 #include <QPointer>
-#include <QThread>
 #include <QTimer>
 
 #include "station/GlobVar.h"

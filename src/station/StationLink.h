@@ -8,7 +8,6 @@
 // itself, for the gate.
 #include <QDateTime>
 #include <QObject>
-#include <QThread>
 #include <functional>
 #include <memory>
 

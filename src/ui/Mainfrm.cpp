@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
