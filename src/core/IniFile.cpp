@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QStringList>
 
+#include "core/DurableFolder.h"
 #include "core/GbkText.h"
 
 namespace rig {
@@ -117,7 +118,10 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
   QSaveFile file(path_);
   if (file.open(QIODevice::WriteOnly)) {
     file.write(lines.join("\r\n") + "\r\n");
-    if (file.commit()) return;
+    if (file.commit()) {
+      SyncFolderOf(path_);  // the renamed file, not the old one, after a power cut
+      return;
+    }
   }
   throw EIniWriteError(QStringLiteral("Unable to write to %1").arg(path_));
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include "core/DateTimeText.h"
+#include "core/DurableFolder.h"
 #include "core/GbkText.h"
 #include "core/RunLog.h"
 #include "core/StationConfig.h"
@@ -19,11 +20,7 @@ namespace {
 // The removal must outlast a power cut, or a saved test is offered again.
 void RemoveDurably(const QString& path, bool* ok) {
   *ok = QFile::remove(path) || !QFile::exists(path);
-  const QString folder = path.left(path.lastIndexOf(QLatin1Char('/')));
-  const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+  SyncFolderOf(path);
 }
 
 LeftoverJournal Describe(const QString& path, int station, const JournalScan& scan, int64_t fileBytes) {

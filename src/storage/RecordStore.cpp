@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include "core/DateTimeText.h"
+#include "core/DurableFolder.h"
 #include "core/GbkText.h"
 #include "storage/SQLite3.h"
 #include "storage/SQLiteStatement.h"
@@ -85,6 +86,9 @@ void WriteDetailRows(const QString& templatePath, const QString& detailPath, con
     WriteActionRows(db, actions);
   }
   SyncFile(detailPath);
+  // The file's name in its day folder, before a summary row names it.
+  if (!SyncFolderOf(detailPath))
+    throw ESQLiteException(QStringLiteral("Could not write the folder of %1 to the disk").arg(detailPath));
 }
 
 void WriteActionRows(TSQLiteDatabase& db, const ActionQueue& actions) {
@@ -138,6 +142,10 @@ void WriteActionRows(TSQLiteDatabase& db, const ActionQueue& actions) {
 int64_t WriteSummaryRow(const QString& summaryPath, const TestSummary& test, const std::array<int, 5>& params,
                      const QString& detailPath) {
   TSQLiteDatabase db(summaryPath.toUtf8());
+  // A commit returns only once it outlasts a power cut: with EXTRA, SQLite
+  // also syncs the folder after removing its rollback journal, without which
+  // the journal could come back and roll the row away.
+  db.RunSQL("PRAGMA synchronous=EXTRA");
   db.RunSQL(SchemaStatement(QStringLiteral("TestInfo")));
   SqlParams p{Gbk(test.OpenType),
               Gbk(test.OutIndex),
@@ -182,7 +190,7 @@ SaveOutcome WriteTestRecord(const QString& exeDir, const TestSummary& test, Acti
   }
 
   const QString dayFolder = exeDir + now.toString(QStringLiteral("yyyyMMdd"));
-  if (!QDir().mkpath(dayFolder)) {
+  if (!MakeFolderDurably(dayFolder)) {
     out.Error = QStringLiteral("无法创建文件夹 %1，数据未保存。").arg(dayFolder);
     return out;
   }

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/DurableFolder.h"
 #include "storage/JournalFormat.h"
 
 namespace rig {
@@ -189,7 +190,9 @@ struct RecoveryJournal::Impl {
   // A new file holding the run's summary; the folder entry is synced so the
   // file is found after a power cut.
   bool OpenFile() {
-    if (!QDir().mkpath(folder)) {
+    // The Journal folder's own entry must be durable too, or a first test
+    // on a fresh installation has nowhere to be found after a power cut.
+    if (!(options.Durable ? MakeFolderDurably(folder) : QDir().mkpath(folder))) {
       Report(kOpenTrouble, QStringLiteral("工位%1恢复日志无法创建文件夹 %2；测试继续，但程序意外退出或断电后本次测试无法恢复。")
                                .arg(station)
                                .arg(QDir::toNativeSeparators(folder)));

@@ -102,6 +102,7 @@ bool DeleteTest(const QString& exeDir, const QString& autoId, const QString& det
   {
     TSQLiteDatabase db((exeDir + QStringLiteral("SaveData.db")).toUtf8());
     try {
+      db.RunSQL("PRAGMA synchronous=EXTRA");  // a deleted test stays deleted after a power cut
       db.RunSQL("delete  FROM TestInfo where AutoID=?1", {int64_t{id}});
     } catch (const ESQLiteException&) {
       return false;  // the row stays, and so does its file
