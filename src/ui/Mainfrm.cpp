@@ -14,6 +14,7 @@
 #include "core/IniFile.h"
 #include "core/RunLog.h"
 #include "station/StationLook.h"
+#include "station/LeftoverRecovery.h"
 #include "station/Startup.h"
 #include "ui/DesignFont.h"
 #include "protocol/Dispatch.h"
@@ -271,22 +272,7 @@ void TfrmHX4417::FormShow() {
   });
 }
 
-void TfrmHX4417::OfferLeftoverJournals() {
-  for (const LeftoverJournal& j : FindLeftoverJournals(shared_.ExeDir)) {
-    if (!j.Readable || j.ActionCount == 0) {  // nothing that could be lost
-      WriteLog(QStringLiteral("没有动作记录的恢复日志已丢弃：") + j.Path);
-      DiscardJournal(j);
-      continue;
-    }
-    if (!notifier_->Confirm(RecoveryQuestion(j))) {
-      DiscardJournal(j);
-      continue;
-    }
-    const SaveOutcome out = RecoverJournal(shared_.ExeDir, j, QDateTime::currentDateTime());
-    notifier_->Notice(out.Ok ? QStringLiteral("未保存的测试已恢复并保存。")
-                             : QStringLiteral("恢复失败，下次启动时将再次询问。\n") + out.Error);
-  }
-}
+void TfrmHX4417::OfferLeftoverJournals() { RecoverLeftoverTests(shared_.ExeDir, *notifier_); }
 
 void TfrmHX4417::RestoreStationFields() {
   for (int s = 1; s <= kStationCount; ++s) {
