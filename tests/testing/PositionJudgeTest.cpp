@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "testing/RefusalCheck.h"
+#include "testing/RefusalTally.h"
+
+#include <tuple>
+#include <vector>
 
 namespace rig {
 namespace {
@@ -69,6 +73,56 @@ TEST(PositionJudge, FindsEveryDeviationAndTheRefusalCheckMarksTheSame) {
         for (int b = 0; b < kBreakCount; ++b) ASSERT_EQ(marks[b], DeviationText((*judged)[b]));
       }
     }
+  }
+}
+
+}  // namespace
+}  // namespace rig
+
+namespace rig {
+namespace {
+
+std::unique_ptr<ActionRecord> Action(int32_t no, std::array<uint8_t, 3> closed, std::array<const char16_t*, 3> marks) {
+  auto a = std::make_unique<ActionRecord>();
+  a->Count = (no + 1) / 2;
+  a->ActionNo = no;
+  for (int b = 0; b < kBreakCount; ++b) {
+    a->Closed[b] = closed[b];
+    a->Marks[b] = QString::fromUtf16(marks[b]);
+  }
+  return a;
+}
+
+// A queue's refusals per break: the check's marks where there are any, the
+// position rule elsewhere; unmarked actions the mode lacks are not judged.
+TEST(RefusalTally, MarksWhereMarkedPositionsElsewhere) {
+  const struct {
+    const char* name;
+    int mode;
+    std::vector<std::tuple<int32_t, std::array<uint8_t, 3>, std::array<const char16_t*, 3>>> actions;
+    std::array<int, 3> closings, openings;
+    int marked, fromPositions, unjudged;
+  } rows[] = {
+      {"ignored: positions alone", 17,
+       {{1, {0, 0, 0}, {u"", u"", u""}}, {2, {1, 0, 1}, {u"", u"", u""}}, {3, {0, 1, 0}, {u"", u"", u""}}},
+       {0, 1, 0}, {0, 1, 0}, 0, 2, 0},
+      {"checked: marks agree with positions", 18,
+       {{1, {1, 1, 0}, {u"", u"", u"拒合"}}, {2, {0, 0, 0}, {u"", u"", u""}}},
+       {0, 0, 1}, {0, 0, 0}, 1, 0, 0},
+      {"operation test: a fourth action is not judged", 5,
+       {{1, {0, 0, 0}, {u"", u"", u""}}, {4, {1, 1, 1}, {u"", u"", u""}}, {5, {1, 0, 0}, {u"拒分", u"", u""}}},
+       {0, 0, 0}, {1, 0, 0}, 1, 0, 1},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    ActionQueue q;
+    for (const auto& [no, closed, marks] : r.actions) q.push_back(Action(no, closed, marks));
+    const RefusalTally t = TallyRefusals(r.mode, q);
+    EXPECT_EQ(t.Closings, r.closings);
+    EXPECT_EQ(t.Openings, r.openings);
+    EXPECT_EQ(t.Marked, r.marked);
+    EXPECT_EQ(t.FromPositions, r.fromPositions);
+    EXPECT_EQ(t.Unjudged, r.unjudged);
   }
 }
 
