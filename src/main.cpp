@@ -15,6 +15,7 @@ namespace {
 // A report command runs without a window and without a display.
 int RunCommand(int argc, char* argv[]) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  rig::QuietCommandLineMessages();
   QGuiApplication app(argc, argv);
   QTextStream out(stdout), err(stderr);
   return rig::RunReportCommand(QGuiApplication::arguments().mid(1), rig::ExecutableDir(), out, err);

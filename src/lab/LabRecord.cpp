@@ -8,6 +8,7 @@
 
 #include "core/DateTimeText.h"
 #include "storage/RecordStore.h"
+#include "testing/RefusalTally.h"
 
 namespace rig::lab {
 
@@ -68,12 +69,19 @@ LabTestRecord MakeLabRecord(const QString& rigName, const JustSavedTest& saved, 
   r.DetailName = saved.Outcome.DetailPath;
   r.ActionLines = CopyActionLines(saved.Actions);
   r.ActionCount = r.ActionLines.count('\n');
+  const RefusalTally tally = TallyRefusals(saved.Test.Mode, saved.Actions);
+  r.RefusedClosings = tally.Closings;
+  r.RefusedOpenings = tally.Openings;
+  r.RefusalsFoundBy = tally.Marked > 0 ? (tally.FromPositions > 0 ? QStringLiteral("both") : QStringLiteral("marked"))
+                                       : (tally.FromPositions > 0 ? QStringLiteral("positions") : QString());
   return r;
 }
 
 QByteArray LabTestRecord::SummaryJson() const {
-  QJsonArray params;
+  QJsonArray params, closings, openings;
   for (int p : Params) params.append(p);
+  for (int n : RefusedClosings) closings.append(n);
+  for (int n : RefusedOpenings) openings.append(n);
   const QJsonObject o{{"TestId", TestId},       {"RigName", RigName},
                       {"LocalId", QString::number(LocalId)},
                       {"Station", Station},     {"OpenType", OpenType},
@@ -82,7 +90,9 @@ QByteArray LabTestRecord::SummaryJson() const {
                       {"EndTime", EndTime},     {"SavedAt", SavedAt},
                       {"Mode", Mode},           {"Params", params},
                       {"CountDone", CountDone}, {"IgnoreRefusals", IgnoreRefusals},
-                      {"DetailName", DetailName}, {"ActionCount", QString::number(ActionCount)}};
+                      {"DetailName", DetailName}, {"ActionCount", QString::number(ActionCount)},
+                      {"RefusedClosings", closings}, {"RefusedOpenings", openings},
+                      {"RefusalsFoundBy", RefusalsFoundBy}};
   return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -107,6 +117,12 @@ LabTestRecord LabTestRecord::FromJson(const QByteArray& json, QByteArray actionL
   r.IgnoreRefusals = o["IgnoreRefusals"].toBool();
   r.DetailName = o["DetailName"].toString();
   r.ActionCount = o["ActionCount"].toString().toLongLong();
+  // Records queued by an older program carry no refusal figures: zeros.
+  for (int b = 0; b < 3; ++b) {
+    r.RefusedClosings[b] = o["RefusedClosings"].toArray().at(b).toInt();
+    r.RefusedOpenings[b] = o["RefusedOpenings"].toArray().at(b).toInt();
+  }
+  r.RefusalsFoundBy = o["RefusalsFoundBy"].toString();
   r.ActionLines = std::move(actionLines);
   return r;
 }

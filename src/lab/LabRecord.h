@@ -27,6 +27,12 @@ struct LabTestRecord {
   bool IgnoreRefusals = true;
   QString DetailName;
   int64_t ActionCount = 0;
+  // Refusals per break (A1, B1, C1) by the position rule, whichever refusal
+  // option the test ran with, and how they were found: "marked" (by the
+  // refusal check), "positions" (judged from the stored positions, as under
+  // 忽略拒动作), "both", or "" when none were found.
+  std::array<int, 3> RefusedClosings{}, RefusedOpenings{};
+  QString RefusalsFoundBy;
   // One line per action: seq, DealTimes, CZDealTimes, State1..3, marks 1..3,
   // tab-separated, in COPY text format, without the test id.
   QByteArray ActionLines;

@@ -54,3 +54,13 @@ CREATE TABLE lab_actions(
   mark3 text NOT NULL,
   PRIMARY KEY (test_id, seq)
 );
+
+-- @version 2
+-- Refusals per break (A1, B1, C1) as the rig's reports count them: by the
+-- position rule whichever refusal option the test ran with; found_by says
+-- whether the refusal check marked them ('marked'), only the stored
+-- positions show them ('positions', as under 忽略拒动作), 'both', or ''.
+ALTER TABLE lab_tests
+  ADD COLUMN refused_closings integer[] NOT NULL DEFAULT '{0,0,0}',
+  ADD COLUMN refused_openings integer[] NOT NULL DEFAULT '{0,0,0}',
+  ADD COLUMN refusals_found_by text NOT NULL DEFAULT '';

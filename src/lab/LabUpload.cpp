@@ -72,6 +72,10 @@ bool UploadTest(LabConnection& c, const LabTestRecord& r, const UploadHook& hook
     texts.push_back(r.DetailName.toUtf8());
     texts.push_back(QByteArray::number(static_cast<qlonglong>(r.ActionCount)));
     texts.push_back(r.SavedAt.toUtf8());
+    auto array = [](const std::array<int, 3>& n) { return QStringLiteral("{%1,%2,%3}").arg(n[0]).arg(n[1]).arg(n[2]).toLatin1(); };
+    texts.push_back(array(r.RefusedClosings));
+    texts.push_back(array(r.RefusedOpenings));
+    texts.push_back(r.RefusalsFoundBy.toUtf8());
     std::vector<const char*> values;
     for (size_t i = 0; i < texts.size(); ++i) {
       const bool time = i == 8 || i == 9;  // an empty start or end time is no time
@@ -81,8 +85,8 @@ bool UploadTest(LabConnection& c, const LabTestRecord& r, const UploadHook& hook
         c.Handle(),
         "INSERT INTO lab_tests(test_id, rig_name, local_id, station, open_type, out_index, work_area, work_name, "
         "start_time, end_time, mode, param1, param2, param3, param4, param5, count_done, ignore_refusals, "
-        "detail_name, action_count, saved_at) VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14,$15,$16,$17,"
-        "$18,$19,$20,$21) ON CONFLICT (test_id) DO NOTHING RETURNING 1",
+        "detail_name, action_count, saved_at, refused_closings, refused_openings, refusals_found_by) "
+        "VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14,$15,$16,$17,$18,$19,$20,$21,$22,$23,$24) ON CONFLICT (test_id) DO NOTHING RETURNING 1",
         static_cast<int>(values.size()), nullptr, values.data(), nullptr, nullptr, 0));
     if (PQresultStatus(inserted.get()) != PGRES_TUPLES_OK) Fail(c);
     const bool fresh = PQntuples(inserted.get()) == 1;

@@ -1,6 +1,7 @@
 #include "report/CsvExport.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 #include "report/SafeWrite.h"
 
@@ -8,7 +9,8 @@ namespace rig {
 
 QStringList ActionColumns() {
   return {QStringLiteral("动作序号"), QStringLiteral("动作次数"), QStringLiteral("A1"),     QStringLiteral("B1"),
-          QStringLiteral("C1"),       QStringLiteral("A1标记"),   QStringLiteral("B1标记"), QStringLiteral("C1标记")};
+          QStringLiteral("C1"),       QStringLiteral("A1标记"),   QStringLiteral("B1标记"), QStringLiteral("C1标记"),
+          QStringLiteral("A1判定"),   QStringLiteral("B1判定"),   QStringLiteral("C1判定")};
 }
 
 QStringList SearchColumns() {
@@ -23,11 +25,16 @@ QStringList SearchRowCells(const SearchRow& r) {
           r.DoneCount, r.SetCount, r.WorkArea, r.WorkName, r.AutoID};
 }
 
+QString JudgedText(const SavedAction& a, int b) {
+  if (!a.Judged && a.Found[b] == Refusal::None) return QStringLiteral("未判定");
+  return RefusalText(a.Found[b]);
+}
+
 QByteArray CsvField(const QString& text) {
   QString t = text;
-  // "=1+2" typed as a factory number stays a text, not a formula.
-  if (!t.isEmpty() && QStringLiteral("=+-@").contains(t[0]) && !(t.size() > 1 && t[0] == QLatin1Char('-') && t[1].isDigit()))
-    t.prepend(QLatin1Char('\''));
+  // "=1+2" or "-2+3+cmd|..." typed as a factory number stays a text, not a
+  // formula: every text a spreadsheet might start evaluating is guarded.
+  if (!t.isEmpty() && QStringLiteral("=+-@\t\r").contains(t[0])) t.prepend(QLatin1Char('\''));
   const bool quote = t.contains(QLatin1Char(',')) || t.contains(QLatin1Char('"')) || t.contains(QLatin1Char('\n')) ||
                      t.contains(QLatin1Char('\r'));
   if (!quote) return t.toUtf8();
@@ -35,14 +42,22 @@ QByteArray CsvField(const QString& text) {
   return '"' + t.toUtf8() + '"';
 }
 
+QByteArray CsvNumberField(const QString& text) {
+  static const QRegularExpression kNumber(QStringLiteral("^(-?[0-9]+|-)$"));
+  return kNumber.match(text).hasMatch() ? text.toLatin1() : CsvField(text);
+}
+
 namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
 
-void AppendLine(QByteArray& out, const QStringList& cells) {
+// The search list's count and number columns.
+bool IsNumberColumn(int column) { return column == 5 || column == 6 || column == 9; }
+
+void AppendLine(QByteArray& out, const QStringList& cells, bool numbers) {
   for (int i = 0; i < cells.size(); ++i) {
     if (i) out += ',';
-    out += CsvField(cells[i]);
+    out += numbers && IsNumberColumn(i) ? CsvNumberField(cells[i]) : CsvField(cells[i]);
   }
   out += "\r\n";
 }
@@ -57,11 +72,12 @@ void RequireActions(const SavedTest& test) {
 QByteArray ActionsCsv(const SavedTest& test, const ReportProgress& progress) {
   QByteArray out = kBom;
   out.reserve(static_cast<qsizetype>(test.Actions.size()) * 36 + 64);
-  AppendLine(out, ActionColumns());
+  AppendLine(out, ActionColumns(), false);
   const QByteArray closed = QStringLiteral("合").toUtf8(), open = QStringLiteral("分").toUtf8();
   QByteArray marks[4];
   for (Refusal r : {Refusal::None, Refusal::Close, Refusal::Open, Refusal::Other})
     marks[static_cast<int>(r)] = RefusalText(r).toUtf8();
+  const QByteArray unjudged = QStringLiteral("未判定").toUtf8();
   size_t done = 0;
   for (const SavedAction& a : test.Actions) {
     out += QByteArray::number(a.ActionNo);
@@ -69,6 +85,8 @@ QByteArray ActionsCsv(const SavedTest& test, const ReportProgress& progress) {
     out += QByteArray::number(a.Count);
     for (bool c : a.Closed) out += ',' + (c ? closed : open);
     for (Refusal m : a.Marks) out += ',' + marks[static_cast<int>(m)];
+    for (int b = 0; b < 3; ++b)
+      out += ',' + (!a.Judged && a.Found[b] == Refusal::None ? unjudged : marks[static_cast<int>(a.Found[b])]);
     out += "\r\n";
     if (++done % 16384 == 0) Advance(progress, double(done) / double(test.Actions.size()));
   }
@@ -77,8 +95,8 @@ QByteArray ActionsCsv(const SavedTest& test, const ReportProgress& progress) {
 
 QByteArray SearchCsv(const std::vector<SearchRow>& rows) {
   QByteArray out = kBom;
-  AppendLine(out, SearchColumns());
-  for (const SearchRow& r : rows) AppendLine(out, SearchRowCells(r));
+  AppendLine(out, SearchColumns(), false);
+  for (const SearchRow& r : rows) AppendLine(out, SearchRowCells(r), true);
   return out;
 }
 

@@ -15,9 +15,18 @@ QStringList ActionColumns();
 QStringList SearchColumns();
 QStringList SearchRowCells(const SearchRow& row);
 
-// One field as CSV: quoted when it holds a separator, quote or line break;
-// a text a spreadsheet would take for a formula is kept as text.
+// One text field as CSV: quoted when it holds a separator, quote or line
+// break; a text that starts with = + - @, a tab or a carriage return gets a
+// leading "'" so no spreadsheet takes it for a formula.
 QByteArray CsvField(const QString& text);
+
+// A number column's field: an integer or the "-" marker as it is, anything
+// else guarded like a text.
+QByteArray CsvNumberField(const QString& text);
+
+// What the position rule found on break `b` of `a`: "拒合", "拒分", empty,
+// or "未判定" for an action the mode does not have.
+QString JudgedText(const SavedAction& a, int b);
 
 QByteArray ActionsCsv(const SavedTest& test, const ReportProgress& progress = {});
 QByteArray SearchCsv(const std::vector<SearchRow>& rows);

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <cstdio>
 
 #include "report/CsvExport.h"
 #include "report/PdfReport.h"
@@ -93,7 +94,7 @@ int Run(QStringList args, QString exeDir, QTextStream& out) {
   const QString target = args[1];
   if (command == QLatin1String("--report")) RequireSuffix(target, {QStringLiteral("pdf")});
   else RequireSuffix(target, {QStringLiteral("csv"), QStringLiteral("xlsx")});
-  const SavedTest test = LoadSavedTest(exeDir, args[0]);
+  const SavedTest test = LoadTestForReport(exeDir, args[0]);
   if (command == QLatin1String("--report")) WritePdfReport(test, target);
   else if (Suffix(target) == QLatin1String("csv")) WriteActionsCsv(test, target);
   else WriteActionsXlsx(test, target);
@@ -102,6 +103,22 @@ int Run(QStringList args, QString exeDir, QTextStream& out) {
 }
 
 }  // namespace
+
+bool IsCommandLineNoise(const QString& message) {
+  return message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"));
+}
+
+namespace {
+QtMessageHandler g_previousHandler = nullptr;
+}  // namespace
+
+void QuietCommandLineMessages() {
+  g_previousHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (IsCommandLineNoise(message)) return;
+    if (g_previousHandler) g_previousHandler(type, context, message);
+    else fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+  });
+}
 
 bool IsReportCommand(const QStringList& args) {
   for (const QString& a : args) {

@@ -14,6 +14,15 @@ namespace rig {
 // True when the command line asks for a report command instead of the window.
 bool IsReportCommand(const QStringList& args);
 
+// Keeps the command line's stderr for what the command has to say: Qt's
+// note that XDG_RUNTIME_DIR is not set (normal for a lab's scripts and
+// services, where no desktop session exists) is dropped; every other message
+// goes on as before. Call before the application object is made.
+void QuietCommandLineMessages();
+
+// True for a message QuietCommandLineMessages drops.
+bool IsCommandLineNoise(const QString& message);
+
 // Runs the command in `args` (without the program name) against the saved
 // tests in `exeDir`. Returns the exit code: 0 done, 1 failed (the reason on
 // `err`, naming the file), 2 wrong usage.

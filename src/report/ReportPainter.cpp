@@ -85,10 +85,12 @@ class Layout {
     y_ += 10;
   }
 
+  // Wrapped over as many lines as it needs.
   void Paragraph(const QString& text, const QColor& colour = kInk) {
-    Ensure(kRow);
-    TextAt(QRectF(0, y_, widthMm_, kRow), text, Qt::AlignLeft | Qt::AlignVCenter, Font(9.5), colour);
-    y_ += kRow;
+    const double h = std::max(kRow, WrappedHeight(text, widthMm_, Font(9.5)) + 1.5);
+    Ensure(h);
+    WrappedAt(QRectF(0, y_, widthMm_, h), text, Qt::AlignLeft | Qt::AlignVCenter, Font(9.5), colour);
+    y_ += h;
   }
 
   struct Cell {
@@ -100,21 +102,30 @@ class Layout {
     Qt::Alignment Align = Qt::AlignLeft;
   };
 
-  // One row of cells over `widths` (mm, summing to the page width).
+  // One row of cells over `widths` (mm, summing to the page width), at
+  // least `h` high and as high as its longest text needs: entered texts are
+  // wrapped, never cut.
   void Row(const std::vector<double>& widths, const std::vector<Cell>& cells, double h = kRow) {
-    double x = 0;
+    std::vector<double> cellWidths;
     size_t w = 0;
     for (const Cell& c : cells) {
       double cw = 0;
       for (int s = 0; s < c.Span && w < widths.size(); ++s) cw += widths[w++];
-      const QRectF r(x, y_, cw, h);
+      cellWidths.push_back(cw);
+      h = std::max(h, WrappedHeight(c.Text, cw - 3, Font(9.5, c.Bold || c.Label)) + 1.5);
+    }
+    Ensure(h);
+    double x = 0;
+    for (size_t i = 0; i < cells.size(); ++i) {
+      const Cell& c = cells[i];
+      const QRectF r(x, y_, cellWidths[i], h);
       if (p_) {
         if (c.Label) p_->fillRect(Px(r), kShade);
         p_->setPen(QPen(kGrid, Mm(0.2)));
         p_->drawRect(Px(r));
       }
-      TextAt(r.adjusted(1.5, 0, -1.5, 0), c.Text, c.Align | Qt::AlignVCenter, Font(9.5, c.Bold || c.Label), c.Colour);
-      x += cw;
+      WrappedAt(r.adjusted(1.5, 0, -1.5, 0), c.Text, c.Align | Qt::AlignVCenter, Font(9.5, c.Bold || c.Label), c.Colour);
+      x += cellWidths[i];
     }
     y_ += h;
   }
@@ -159,6 +170,22 @@ class Layout {
     p_->drawText(r, int(align), shown);
   }
 
+  static constexpr int kWrap = Qt::TextWordWrap | Qt::TextWrapAnywhere;
+
+  // Height in mm that `text` needs wrapped into `widthMm`.
+  double WrappedHeight(const QString& text, double widthMm, const QFont& font) const {
+    if (text.isEmpty()) return 0;
+    const QRectF need = QFontMetricsF(font, &dev_).boundingRect(QRectF(0, 0, Mm(widthMm), 1e6), kWrap, text);
+    return need.height() / k_;
+  }
+
+  void WrappedAt(const QRectF& mm, const QString& text, Qt::Alignment align, const QFont& font, const QColor& colour) {
+    if (!p_ || text.isEmpty()) return;
+    p_->setFont(font);
+    p_->setPen(colour);
+    p_->drawText(Px(mm), int(align) | kWrap, text);
+  }
+
   void Line(double x1, double y1, double x2, double y2, const QColor& colour, double widthMm,
             Qt::PenStyle style = Qt::SolidLine) {
     if (!p_) return;
@@ -176,7 +203,8 @@ class Layout {
   void PageHeader() {
     QString left = QStringLiteral("HX4417 高压开关机械寿命试验台");
     if (!StationText(test_.Station).isEmpty()) left += QStringLiteral(" · ") + StationText(test_.Station);
-    const QString right = QStringLiteral("出厂编号 %1 · 试验编号 %2").arg(test_.OutIndex).arg(test_.AutoId);
+    const QString right = QStringLiteral("报告编号 %1").arg(test_.ReportNumber.isEmpty() ? QStringLiteral("未编号")
+                                                                                        : test_.ReportNumber);
     TextAt(QRectF(0, 0, widthMm_ / 2, 6), left, Qt::AlignLeft | Qt::AlignVCenter, Font(8), QColor(0x50, 0x50, 0x50));
     TextAt(QRectF(widthMm_ / 2, 0, widthMm_ / 2, 6), right, Qt::AlignRight | Qt::AlignVCenter, Font(8),
            QColor(0x50, 0x50, 0x50));
@@ -218,7 +246,7 @@ void Layout::Chart(const RefusalStats& stats, int setCount) {
   const double h = 62;
   Ensure(h);
   const QRectF plot(14, y_ + 8, widthMm_ - 18, h - 22);  // mm
-  const int axisMax = std::max({stats.MaxCount, setCount, 1});
+  const int axisMax = std::max({stats.EndCount, setCount, 1});
   // Bars of whole blocks; at most 50 bars however long the test.
   const int blocksPerBar = std::max(1, int(std::ceil(double(stats.Blocks.size()) / 50.0)));
   const int bars = int((stats.Blocks.size() + blocksPerBar - 1) / blocksPerBar);
@@ -256,7 +284,9 @@ void Layout::Chart(const RefusalStats& stats, int setCount) {
   }
   // Bars, stacked: refused closings below, refused openings above.
   for (int i = 0; i < bars; ++i) {
-    const double from = double(i) * blocksPerBar * kBlockSize, to = from + double(blocksPerBar) * kBlockSize;
+    // The last bar ends where the test ended, not where its block would.
+    const double from = double(i) * blocksPerBar * kBlockSize;
+    const double to = std::min(from + double(blocksPerBar) * kBlockSize, double(std::max(stats.EndCount, 1)));
     const double x0 = X(from), x1 = X(to);
     const double gap = std::min(0.6, (x1 - x0) * 0.15);
     double base = 0;
@@ -282,7 +312,7 @@ void Layout::Chart(const RefusalStats& stats, int setCount) {
   // Each refused action as a tick under the axis, where it happened.
   for (const SavedAction* a : stats.Refused) {
     bool close = false, open = false;
-    for (Refusal m : a->Marks) {
+    for (Refusal m : a->Found) {
       close |= m == Refusal::Close;
       open |= m == Refusal::Open;
     }
@@ -298,7 +328,8 @@ void Layout::Chart(const RefusalStats& stats, int setCount) {
          QStringLiteral("动作次数（每柱 %1 次；轴下短线为每一次拒动作）").arg(blocksPerBar * kBlockSize), Qt::AlignCenter,
          Font(7.5));
   if (stats.RefusedActions == 0)
-    TextAt(plot, QStringLiteral("无拒动作"), Qt::AlignCenter, Font(11, true), QColor(0x60, 0x60, 0x60));
+    TextAt(plot, stats.UnjudgedActions == 0 ? QStringLiteral("无拒动作") : QStringLiteral("已判定的动作中无拒动作"),
+           Qt::AlignCenter, Font(11, true), QColor(0x60, 0x60, 0x60));
   y_ += h;
 }
 
@@ -328,38 +359,61 @@ void Layout::Signatures() {
 }
 
 QString BreakCell(const SavedAction& a, int b) {
-  if (a.Marks[b] != Refusal::None) return RefusalText(a.Marks[b]);
+  if (a.Found[b] != Refusal::None) return RefusalText(a.Found[b]);
   return a.Closed[b] ? QStringLiteral("合") : QStringLiteral("分");
 }
 
+// How an action's refusals were found: "标记", "断口位置" or both.
+QString FoundByText(const SavedAction& a) {
+  bool marked = false, positions = false;
+  for (int b = 0; b < 3; ++b) {
+    if (a.Found[b] == Refusal::None) continue;
+    (a.FromPositions[b] ? positions : marked) = true;
+  }
+  QStringList ways;
+  if (marked) ways << QStringLiteral("标记");
+  if (positions) ways << QStringLiteral("断口位置");
+  if (ways.isEmpty()) return a.Judged ? QStringLiteral("正常") : QStringLiteral("未判定");
+  return ways.join(QStringLiteral("、"));
+}
+
 void Paint(Layout& L, const SavedTest& t, const ReportOptions& options) {
-  const RefusalStats st = ComputeRefusalStats(t.Actions);
+  const RefusalStats st = ComputeRefusalStats(t);
+  const bool life = IsLifeMode(t.Mode);
   const int set = SetCount(t.Mode, t.Params);
   const double W = L.Width();
   using Cell = Layout::Cell;
+  int section = 0;
+  auto numbered = [&section](const QString& title) {
+    static const QString kNumbers = QStringLiteral("一二三四五六七八九");
+    return kNumbers.mid(section++, 1) + QStringLiteral("、") + title;
+  };
 
-  const QDateTime start = StoredDateTime(t.StartText);
-  L.Title(IsLifeMode(t.Mode) ? QStringLiteral("高压开关机械寿命试验报告") : QStringLiteral("高压开关机械操作试验报告"),
-          QStringLiteral("报告编号：%1-%2").arg(t.OutIndex, start.isValid() ? start.toString(QStringLiteral("yyyyMMddHHmmss"))
-                                                                       : QString::number(t.AutoId)));
+  L.Title(life ? QStringLiteral("高压开关机械寿命试验报告") : QStringLiteral("高压开关机械操作试验报告"),
+          QStringLiteral("报告编号：%1").arg(t.ReportNumber.isEmpty() ? QStringLiteral("未编号") : t.ReportNumber));
 
-  L.Section(QStringLiteral("一、试品与试验"));
+  L.Section(numbered(QStringLiteral("试品与试验")));
   const std::vector<double> four = {W * 0.16, W * 0.34, W * 0.16, W * 0.34};
   auto pair = [](const QString& k1, const QString& v1, const QString& k2, const QString& v2) {
     return std::vector<Cell>{{k1, true}, {v1}, {k2, true}, {v2}};
   };
-  L.Row(four, pair(QStringLiteral("开关型号"), t.OpenType, QStringLiteral("出厂编号"), t.OutIndex));
-  L.Row(four, pair(QStringLiteral("工位"), t.WorkArea, QStringLiteral("试验工位"), StationText(t.Station)));
-  L.Row(four, pair(QStringLiteral("操作员"), t.WorkName, QStringLiteral("动作类型"), RefusalOptionText(t.IgnoreRefusals)));
+  int lastActionNo = 0;
+  for (const SavedAction& a : t.Actions) lastActionNo = std::max(lastActionNo, a.ActionNo);
+  const QString completion = CompletionText(t.Mode, t.Params, life ? st.EndCount : t.CountDone, lastActionNo);
+  L.Row(four, {{QStringLiteral("开关型号"), true}, {t.OpenType, false, 3}});
+  L.Row(four, pair(QStringLiteral("出厂编号"), t.OutIndex, QStringLiteral("工位"), StationWithAreaText(t.Station, t.WorkArea)));
+  L.Row(four, pair(QStringLiteral("操作员"), t.WorkName, QStringLiteral("拒动作设定"), RefusalOptionText(t.IgnoreRefusals)));
   L.Row(four, {{QStringLiteral("测试类型"), true}, {SavedModeText(t.Mode), false, 3}});
-  L.Row(four, {{QStringLiteral("试验参数"), true}, {ParametersText(t.Mode, t.Params), false, 3}});
+  L.Row(four, {{QStringLiteral("动作顺序"), true}, {SequenceText(t.Mode, t.Params), false, 3}});
   L.Row(four, pair(QStringLiteral("设定次数"), CountOrDash(set), QStringLiteral("完成次数"), Num(t.CountDone)));
+  L.Row(four, {{QStringLiteral("完成情况"), true},
+               {completion, false, 3, completion == QStringLiteral("已完成") ? kInk : kRefusedClose, true}});
   L.Row(four, pair(QStringLiteral("开始时间"), t.StartText, QStringLiteral("结束时间"), t.EndText));
   L.Row(four, pair(QStringLiteral("试验时长"), DurationText(t.StartText, t.EndText), QStringLiteral("动作记录"),
                    QStringLiteral("%1 条").arg(st.Actions)));
   L.Space(5);
 
-  L.Section(QStringLiteral("二、拒动作统计"));
+  L.Section(numbered(QStringLiteral("拒动作统计")));
   const std::vector<double> five = {W * 0.16, W * 0.17, W * 0.17, W * 0.17, W * 0.33};
   L.Table(five, {QStringLiteral("断口"), QStringLiteral("拒合"), QStringLiteral("拒分"), QStringLiteral("合计"),
                  QStringLiteral("首次拒动作时次数")},
@@ -383,12 +437,12 @@ void Paint(Layout& L, const SavedTest& t, const ReportOptions& options) {
                                      {CountOrDash(b.FirstCount), false, 1, ink(b.FirstCount + 1), false, c}};
           });
   L.Space(2);
-  if (t.IgnoreRefusals)
-    L.Paragraph(QStringLiteral("本次试验设定为“忽略拒动作”：试验中不判定拒动作，上表仅列出记录中的标记。"));
+  for (const QString& text : JudgementTexts(t, st)) L.Paragraph(text);
   if (st.Actions == 0)
     L.Paragraph(QStringLiteral("明细文件中没有动作记录：%1").arg(QDir::toNativeSeparators(t.DetailPath)), kRefusedClose);
   else if (st.FirstRefusalCount < 0)
-    L.Paragraph(QStringLiteral("试验中未记录拒动作。"));
+    L.Paragraph(st.UnjudgedActions == 0 ? QStringLiteral("全部 %1 次动作均已判定，无拒动作。").arg(st.Actions)
+                                        : QStringLiteral("已判定的 %1 次动作中无拒动作。").arg(st.Actions - st.UnjudgedActions));
   else
     L.Paragraph(QStringLiteral("首次拒动作：第 %1 次（动作序号 %2）；有拒动作的动作共 %3 次。")
                     .arg(st.FirstRefusalCount)
@@ -397,51 +451,60 @@ void Paint(Layout& L, const SavedTest& t, const ReportOptions& options) {
                 kRefusedClose);
   L.Space(4);
 
-  L.Section(QStringLiteral("三、拒动作沿动作次数的分布"));
-  L.Chart(st, set);
-  L.Space(4);
+  if (life) {
+    L.Section(numbered(QStringLiteral("拒动作沿动作次数的分布")));
+    L.Chart(st, set);
+    L.Space(4);
 
-  L.Section(QStringLiteral("四、分段统计（每 %1 次）").arg(kBlockSize));
-  const std::vector<double> six = {W * 0.10, W * 0.26, W * 0.16, W * 0.16, W * 0.16, W * 0.16};
-  int cumulative = 0;
-  L.Table(six, {QStringLiteral("段"), QStringLiteral("次数范围"), QStringLiteral("动作数"), QStringLiteral("拒合"),
-                QStringLiteral("拒分"), QStringLiteral("累计拒动作")},
-          int(st.Blocks.size()), kRow, [&](int i) {
-            const CountBlock& b = st.Blocks[i];
-            cumulative += b.RefusedActions;
-            const Qt::Alignment c = Qt::AlignCenter;
-            auto ink = [](int n) { return n > 0 ? kRefusedClose : kInk; };
-            return std::vector<Cell>{{Num(i + 1), false, 1, kInk, false, c},
-                                     {QStringLiteral("%1 – %2").arg(b.FirstCount).arg(b.LastCount), false, 1, kInk, false, c},
-                                     {Num(b.Actions), false, 1, kInk, false, c},
-                                     {Num(b.RefusedClosings), false, 1, ink(b.RefusedClosings), false, c},
-                                     {Num(b.RefusedOpenings), false, 1, ink(b.RefusedOpenings), false, c},
-                                     {Num(cumulative), false, 1, kInk, false, c}};
-          });
-  L.Space(5);
+    L.Section(numbered(QStringLiteral("分段统计（每 %1 次）").arg(kBlockSize)));
+    L.Paragraph(CountMeaningText(t.Mode) + QStringLiteral("；末段止于试验结束时的次数 %1。").arg(st.EndCount));
+    const std::vector<double> six = {W * 0.10, W * 0.26, W * 0.16, W * 0.16, W * 0.16, W * 0.16};
+    int cumulative = 0;
+    L.Table(six, {QStringLiteral("段"), QStringLiteral("次数范围"), QStringLiteral("动作数"), QStringLiteral("拒合"),
+                  QStringLiteral("拒分"), QStringLiteral("累计拒动作")},
+            int(st.Blocks.size()), kRow, [&](int i) {
+              const CountBlock& b = st.Blocks[i];
+              cumulative += b.RefusedActions;
+              const Qt::Alignment c = Qt::AlignCenter;
+              auto ink = [](int n) { return n > 0 ? kRefusedClose : kInk; };
+              return std::vector<Cell>{{Num(i + 1), false, 1, kInk, false, c},
+                                       {QStringLiteral("%1 – %2").arg(b.FirstCount).arg(b.LastCount), false, 1, kInk, false, c},
+                                       {Num(b.Actions), false, 1, kInk, false, c},
+                                       {Num(b.RefusedClosings), false, 1, ink(b.RefusedClosings), false, c},
+                                       {Num(b.RefusedOpenings), false, 1, ink(b.RefusedOpenings), false, c},
+                                       {Num(cumulative), false, 1, kInk, false, c}};
+            });
+    L.Space(5);
+  }
 
-  L.Section(QStringLiteral("五、拒动作明细"));
-  const int listed = std::min<int>(int(st.Refused.size()), options.MaxListedRefusals);
+  // A life test lists its refused actions; an operation test, having only a
+  // few, lists every one with how it went.
+  std::vector<const SavedAction*> rows;
+  if (life) rows = st.Refused;
+  else for (const SavedAction& a : t.Actions) rows.push_back(&a);
+  L.Section(numbered(life ? QStringLiteral("拒动作明细") : QStringLiteral("动作明细")));
+  const int listed = std::min<int>(int(rows.size()), options.MaxListedRefusals);
   if (listed == 0) {
     L.Paragraph(QStringLiteral("无。"));
   } else {
-    const std::vector<double> cols = {W * 0.10, W * 0.18, W * 0.18, W * 0.18, W * 0.18, W * 0.18};
+    const std::vector<double> cols = {W * 0.09, W * 0.15, W * 0.15, W * 0.13, W * 0.13, W * 0.13, W * 0.22};
     L.Table(cols, {QStringLiteral("序号"), QStringLiteral("动作次数"), QStringLiteral("动作序号"), QStringLiteral("A1"),
-                   QStringLiteral("B1"), QStringLiteral("C1")},
+                   QStringLiteral("B1"), QStringLiteral("C1"), QStringLiteral("依据")},
             listed, kListRow, [&](int i) {
-              const SavedAction& a = *st.Refused[i];
+              const SavedAction& a = *rows[i];
               const Qt::Alignment c = Qt::AlignCenter;
               std::vector<Cell> row = {{Num(i + 1), false, 1, kInk, false, c},
                                        {Num(a.Count), false, 1, kInk, false, c},
                                        {Num(a.ActionNo), false, 1, kInk, false, c}};
               for (int b = 0; b < 3; ++b) {
-                const bool marked = a.Marks[b] != Refusal::None;
-                row.push_back({BreakCell(a, b), false, 1, marked ? kRefusedClose : QColor(0x70, 0x70, 0x70), marked, c});
+                const bool refused = a.Found[b] != Refusal::None;
+                row.push_back({BreakCell(a, b), false, 1, refused ? kRefusedClose : QColor(0x70, 0x70, 0x70), refused, c});
               }
+              row.push_back({FoundByText(a), false, 1, kInk, false, c});
               return row;
             });
-    if (int(st.Refused.size()) > listed)
-      L.Paragraph(QStringLiteral("另有 %1 次拒动作未在此列出，完整记录见动作记录导出文件。").arg(int(st.Refused.size()) - listed));
+    if (int(rows.size()) > listed)
+      L.Paragraph(QStringLiteral("另有 %1 次拒动作未在此列出，完整记录见动作记录导出文件。").arg(int(rows.size()) - listed));
   }
   L.Signatures();
 }

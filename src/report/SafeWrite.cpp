@@ -31,7 +31,11 @@ void WriteFileSafely(const QString& path, const QByteArray& bytes) {
 
 void WriteThroughTempFile(const QString& path, const std::function<void(const QString& tempPath)>& write) {
   RefuseFolderTarget(path);  // before any work
-  QTemporaryFile temp(QDir::tempPath() + QStringLiteral("/hx4417-XXXXXX.part"));
+  // Beside the target, not in the system temp folder: a run killed half way
+  // leaves its remains where the output was going, for the next run or the
+  // folder's owner to clean, and the finished file never crosses a disk.
+  const QFileInfo target(path);
+  QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral("-XXXXXX.part"));
   if (!temp.open()) throw ReportError{CannotWrite(temp.fileTemplate(), temp.errorString())};
   temp.close();  // kept by name; QTemporaryFile removes it on every way out
   write(temp.fileName());

@@ -13,7 +13,7 @@ namespace rig {
 void WriteFileSafely(const QString& path, const QByteArray& bytes);
 
 // For writers that need a file name (libxlsxwriter): `write` fills a
-// temporary file it is given, which then goes to `path` as WriteFileSafely
+// temporary file it is given (".NAME-XXXXXX.part" in the target's folder), which then goes to `path` as WriteFileSafely
 // does; the temporary file is removed in every case. Throws ReportError
 // naming `path` when the target cannot be written.
 void WriteThroughTempFile(const QString& path, const std::function<void(const QString& tempPath)>& write);

@@ -6,7 +6,10 @@
 #include <QFileInfo>
 
 #include "core/GbkText.h"
+#include "storage/ReportNumber.h"
+#include "storage/SQLiteException.h"
 #include "storage/SavedTestFiles.h"
+#include "testing/PositionJudge.h"
 
 namespace rig {
 namespace {
@@ -79,6 +82,24 @@ QString RefusalText(Refusal r) {
   }
 }
 
+void JudgeSavedAction(int mode, SavedAction& a) {
+  BreakPositions positions;
+  for (int b = 0; b < 3; ++b) positions[b] = a.Closed[b] ? ContactState::Closed : ContactState::Open;
+  const std::optional<BreakDeviations> judged = JudgeAction(mode, a.ActionNo, positions);
+  a.Judged = judged.has_value();
+  for (int b = 0; b < 3; ++b) {
+    a.Found[b] = a.Marks[b];
+    a.FromPositions[b] = false;
+    if (a.Marks[b] != Refusal::None || !judged) continue;
+    switch ((*judged)[b]) {
+      case Deviation::RefusedClose: a.Found[b] = Refusal::Close; break;
+      case Deviation::RefusedOpen: a.Found[b] = Refusal::Open; break;
+      case Deviation::None: continue;
+    }
+    a.FromPositions[b] = true;
+  }
+}
+
 SavedTest LoadSavedTest(const QString& exeDir, const QString& autoId, const ReportProgress& progress) {
   SavedTest test;
   bool idOk = false;
@@ -106,6 +127,7 @@ SavedTest LoadSavedTest(const QString& exeDir, const QString& autoId, const Repo
     test.CountDone = sqlite3_column_int(s, 14);
     test.IgnoreRefusals = sqlite3_column_int(s, 15) == 1;
   }
+  test.ReportNumber = ReadReportNumber(summaryPath, test.AutoId);
   if (test.DetailPath.isEmpty()) throw ReportError{QStringLiteral("试验 %1 没有明细文件").arg(test.AutoId)};
 
   ReadOnlyDb detail(test.DetailPath);
@@ -123,8 +145,21 @@ SavedTest LoadSavedTest(const QString& exeDir, const QString& autoId, const Repo
       a.Closed[b] = Bytes(s, 2 + b).trimmed() == "1";
       a.Marks[b] = sqlite3_column_bytes(s, 5 + b) == 0 ? Refusal::None : RefusalOfBytes(Bytes(s, 5 + b));
     }
+    JudgeSavedAction(test.Mode, a);
     test.Actions.push_back(a);
     if (test.Actions.size() % 8192 == 0 && total > 0) Advance(progress, double(test.Actions.size()) / double(total));
+  }
+  return test;
+}
+
+SavedTest LoadTestForReport(const QString& exeDir, const QString& autoId, const ReportProgress& progress) {
+  SavedTest test = LoadSavedTest(exeDir, autoId, progress);
+  if (!test.ReportNumber.isEmpty()) return test;
+  try {
+    test.ReportNumber = GiveReportNumber(exeDir, test.AutoId);
+  } catch (const ESQLiteException& e) {
+    throw ReportError{QStringLiteral("无法给出报告编号：%1（%2）")
+                          .arg(QDir::toNativeSeparators(exeDir + QStringLiteral("SaveData.db")), e.Message())};
   }
   return test;
 }

@@ -15,9 +15,19 @@ struct SavedAction {
   int Count = 0;     // DealTimes
   int ActionNo = 0;  // CZDealTimes
   std::array<bool, 3> Closed{};          // A1, B1, C1 after the action
-  std::array<Refusal, 3> Marks{};        // A1, B1, C1 refusal mark
-  bool Refused() const { return Marks[0] != Refusal::None || Marks[1] != Refusal::None || Marks[2] != Refusal::None; }
+  std::array<Refusal, 3> Marks{};        // A1, B1, C1 refusal mark as stored
+  // What reports count per break: the stored mark, or where there is none,
+  // what the position rule finds (JudgeSavedAction).
+  std::array<Refusal, 3> Found{};
+  std::array<bool, 3> FromPositions{};   // found by the position rule, not marked
+  bool Judged = false;                   // the mode has this action: its positions were judged
+  bool Refused() const { return Found[0] != Refusal::None || Found[1] != Refusal::None || Found[2] != Refusal::None; }
 };
+
+// Fills `a`'s findings from its marks and positions under `mode`. Under
+// "忽略拒动作" the check never ran, so the positions alone tell; under
+// "不忽略拒动作" they agree with the marks the check left.
+void JudgeSavedAction(int mode, SavedAction& a);
 
 struct SavedTest {
   qint64 AutoId = 0;
@@ -29,6 +39,7 @@ struct SavedTest {
   int CountDone = 0;            // iDealTimes
   bool IgnoreRefusals = false;  // iCancelDeal = 1
   QString DetailPath;           // the detail file read
+  QString ReportNumber;         // given at save or at the first report; empty when none yet
   std::vector<SavedAction> Actions;
 };
 
@@ -41,5 +52,10 @@ QString RefusalText(Refusal r);
 // id, a missing or damaged detail file; ReportCancelled when `progress` says
 // so. Never creates or changes a file.
 SavedTest LoadSavedTest(const QString& exeDir, const QString& autoId, const ReportProgress& progress = {});
+
+// LoadSavedTest for a report or an export: a test without a report number
+// is given one first (the one write a report makes). Throws ReportError
+// naming SaveData.db when the number cannot be given.
+SavedTest LoadTestForReport(const QString& exeDir, const QString& autoId, const ReportProgress& progress = {});
 
 }  // namespace rig

@@ -3,6 +3,7 @@
 #include <xlsxwriter.h>
 
 #include <QDir>
+#include <algorithm>
 
 #include "report/CsvExport.h"
 #include "report/RefusalStats.h"
@@ -61,42 +62,69 @@ void HeaderRow(lxw_worksheet* s, int row, const QStringList& captions, lxw_forma
   for (int c = 0; c < captions.size(); ++c) Text(s, row, c, captions[c], f);
 }
 
+// A stored date-time as a date cell; a text that is none stays a text.
+void DateTime(lxw_worksheet* s, int row, int col, const QString& text, lxw_format* dateFormat) {
+  const QDateTime t = StoredDateTime(text);
+  if (!t.isValid()) return Text(s, row, col, text);
+  lxw_datetime d{t.date().year(), t.date().month(), t.date().day(), t.time().hour(), t.time().minute(),
+                 double(t.time().second())};
+  worksheet_write_datetime(s, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), &d, dateFormat);
+}
+
+lxw_format* DateFormat(Workbook& book) {
+  lxw_format* f = book.Format();
+  format_set_num_format(f, "yyyy-mm-dd hh:mm:ss");
+  format_set_align(f, LXW_ALIGN_LEFT);
+  return f;
+}
+
 void WriteSummarySheet(Workbook& book, lxw_worksheet* s, const SavedTest& t, const RefusalStats& st) {
   lxw_format* bold = book.Format();
   format_set_bold(bold);
   lxw_format* head = book.HeaderFormat();
+  lxw_format* date = DateFormat(book);
+  lxw_format* wrap = book.Format();  // entered texts: wrapped, never cut
+  format_set_text_wrap(wrap);
+  format_set_align(wrap, LXW_ALIGN_VERTICAL_TOP);
   worksheet_set_column(s, 0, 0, 18, nullptr);
-  worksheet_set_column(s, 1, 4, 16, nullptr);
   worksheet_set_column(s, 1, 1, 40, nullptr);
+  worksheet_set_column(s, 2, 4, 16, nullptr);
 
+  const bool life = IsLifeMode(t.Mode);
   int r = 0;
-  Text(s, r++, 0, QStringLiteral("高压开关机械寿命试验汇总"), bold);
-  const int set = SetCount(t.Mode, t.Params);
-  const QString firstRefusal = st.FirstRefusalCount < 0 ? QStringLiteral("无") : QString::number(st.FirstRefusalCount);
+  Text(s, r++, 0, life ? QStringLiteral("高压开关机械寿命试验汇总") : QStringLiteral("高压开关机械操作试验汇总"), bold);
+  ++r;
+  int lastActionNo = 0;
+  for (const SavedAction& a : t.Actions) lastActionNo = std::max(lastActionNo, a.ActionNo);
   const std::pair<QString, QString> texts[] = {
+      {QStringLiteral("报告编号"), t.ReportNumber},
       {QStringLiteral("开关型号"), t.OpenType},
       {QStringLiteral("出厂编号"), t.OutIndex},
-      {QStringLiteral("工位"), t.WorkArea},
-      {QStringLiteral("试验工位"), StationText(t.Station)},
+      {QStringLiteral("工位"), StationWithAreaText(t.Station, t.WorkArea)},
       {QStringLiteral("操作员"), t.WorkName},
       {QStringLiteral("测试类型"), SavedModeText(t.Mode)},
-      {QStringLiteral("试验参数"), ParametersText(t.Mode, t.Params)},
-      {QStringLiteral("开始时间"), t.StartText},
-      {QStringLiteral("结束时间"), t.EndText},
-      {QStringLiteral("试验时长"), DurationText(t.StartText, t.EndText)},
-      {QStringLiteral("动作类型"), RefusalOptionText(t.IgnoreRefusals)},
+      {QStringLiteral("动作顺序"), SequenceText(t.Mode, t.Params)},
+      {QStringLiteral("拒动作设定"), RefusalOptionText(t.IgnoreRefusals)},
+      {QStringLiteral("完成情况"), CompletionText(t.Mode, t.Params, life ? st.EndCount : t.CountDone, lastActionNo)},
   };
-  ++r;
   for (const auto& [key, value] : texts) {
     Text(s, r, 0, key, bold);
-    Text(s, r++, 1, value);
+    Text(s, r++, 1, value, wrap);
   }
+  Text(s, r, 0, QStringLiteral("开始时间"), bold);
+  DateTime(s, r++, 1, t.StartText, date);
+  Text(s, r, 0, QStringLiteral("结束时间"), bold);
+  DateTime(s, r++, 1, t.EndText, date);
+  Text(s, r, 0, QStringLiteral("试验时长"), bold);
+  Text(s, r++, 1, DurationText(t.StartText, t.EndText));
+  const int set = SetCount(t.Mode, t.Params);
   const std::pair<QString, double> numbers[] = {
       {QStringLiteral("试验编号"), double(t.AutoId)},
       {QStringLiteral("设定次数"), double(set)},
       {QStringLiteral("完成次数"), double(t.CountDone)},
       {QStringLiteral("动作记录条数"), double(st.Actions)},
       {QStringLiteral("拒动作条数"), double(st.RefusedActions)},
+      {QStringLiteral("首次拒动作时次数"), double(st.FirstRefusalCount)},
   };
   for (const auto& [key, value] : numbers) {
     Text(s, r, 0, key, bold);
@@ -104,11 +132,15 @@ void WriteSummarySheet(Workbook& book, lxw_worksheet* s, const SavedTest& t, con
     else Text(s, r, 1, QStringLiteral("-"));
     ++r;
   }
-  Text(s, r, 0, QStringLiteral("首次拒动作时次数"), bold);
-  if (st.FirstRefusalCount < 0) Text(s, r, 1, firstRefusal);
-  else Number(s, r, 1, st.FirstRefusalCount);
-  r += 2;
-
+  ++r;
+  HeaderRow(s, r++, {QStringLiteral("参数"), QStringLiteral("值"), QStringLiteral("单位"), QStringLiteral("说明")}, head);
+  for (const ParameterText& p : ModeParameters(t.Mode, t.Params)) {
+    Text(s, r, 0, p.Caption);
+    Number(s, r, 1, p.Value);
+    Text(s, r, 2, p.Unit);
+    Text(s, r++, 3, p.Where);
+  }
+  ++r;
   HeaderRow(s, r++, {QStringLiteral("断口"), QStringLiteral("拒合"), QStringLiteral("拒分"), QStringLiteral("首次拒动作时次数")}, head);
   const char* names[3] = {"A1", "B1", "C1"};
   for (int b = 0; b < 3; ++b) {
@@ -119,7 +151,10 @@ void WriteSummarySheet(Workbook& book, lxw_worksheet* s, const SavedTest& t, con
     else Text(s, r, 3, QStringLiteral("-"));
     ++r;
   }
+  for (const QString& line : JudgementTexts(t, st)) Text(s, r++, 0, line);
+  if (!life) return;  // an operation test runs its sequence once: no blocks
   ++r;
+  Text(s, r++, 0, CountMeaningText(t.Mode) + QStringLiteral("；末段止于试验结束时的次数 %1。").arg(st.EndCount));
   HeaderRow(s, r++, {QStringLiteral("次数段"), QStringLiteral("动作数"), QStringLiteral("拒合"), QStringLiteral("拒分")}, head);
   for (const CountBlock& b : st.Blocks) {
     Text(s, r, 0, QStringLiteral("%1–%2").arg(b.FirstCount).arg(b.LastCount));
@@ -138,7 +173,7 @@ void WriteActionsSheet(Workbook& book, lxw_worksheet* s, const SavedTest& t, con
   format_set_bg_color(mark, 0xFFC7CE);
   format_set_font_color(mark, 0x9C0006);
   format_set_bold(mark);
-  worksheet_set_column(s, 0, 7, 10, nullptr);
+  worksheet_set_column(s, 0, 10, 10, nullptr);
   worksheet_freeze_panes(s, 1, 0);
   HeaderRow(s, 0, ActionColumns(), head);
 
@@ -146,6 +181,7 @@ void WriteActionsSheet(Workbook& book, lxw_worksheet* s, const SavedTest& t, con
   QByteArray marks[4];
   for (Refusal r : {Refusal::None, Refusal::Close, Refusal::Open, Refusal::Other})
     marks[static_cast<int>(r)] = RefusalText(r).toUtf8();
+  const QByteArray unjudged = QStringLiteral("未判定").toUtf8();
   lxw_row_t row = 1;
   for (const SavedAction& a : t.Actions) {
     lxw_format* f = a.Refused() ? refused : nullptr;
@@ -158,17 +194,25 @@ void WriteActionsSheet(Workbook& book, lxw_worksheet* s, const SavedTest& t, con
       else if (f)
         worksheet_write_blank(s, row, lxw_col_t(5 + b), f);
     }
+    for (int b = 0; b < 3; ++b) {
+      if (a.Found[b] != Refusal::None)
+        worksheet_write_string(s, row, lxw_col_t(8 + b), marks[static_cast<int>(a.Found[b])].constData(), mark);
+      else if (!a.Judged)
+        worksheet_write_string(s, row, lxw_col_t(8 + b), unjudged.constData(), f);
+      else if (f)
+        worksheet_write_blank(s, row, lxw_col_t(8 + b), f);
+    }
     if (row % 16384 == 0) Advance(progress, 0.9 * double(row) / double(t.Actions.size()));
     ++row;
   }
-  worksheet_autofilter(s, 0, 0, row - 1, 7);
+  worksheet_autofilter(s, 0, 0, row - 1, 10);
 }
 
 }  // namespace
 
 void WriteActionsXlsx(const SavedTest& test, const QString& path, const ReportProgress& progress) {
   RequireActions(test);
-  const RefusalStats stats = ComputeRefusalStats(test.Actions);
+  const RefusalStats stats = ComputeRefusalStats(test);
   WriteThroughTempFile(path, [&](const QString& temp) {
     Workbook book(temp, path);
     lxw_worksheet* summary = book.Sheet(kSummarySheet);
@@ -187,13 +231,22 @@ void WriteSearchXlsx(const std::vector<SearchRow>& rows, const QString& path) {
     worksheet_set_column(s, 0, 9, 14, nullptr);
     worksheet_set_column(s, 2, 4, 20, nullptr);
     worksheet_freeze_panes(s, 1, 0);
+    lxw_format* date = DateFormat(book);
     HeaderRow(s, 0, SearchColumns(), head);
     int r = 1;
     for (const SearchRow& row : rows) {
       const QStringList cells = SearchRowCells(row);
-      for (int c = 0; c < cells.size(); ++c) Text(s, r, c, cells[c]);
+      for (int c = 0; c < cells.size(); ++c) {
+        bool number = false;
+        const qlonglong value = cells[c].toLongLong(&number);
+        if (c == 2 || c == 3) DateTime(s, r, c, cells[c], date);  // start and end
+        else if (number && (c == 5 || c == 6 || c == 9)) Number(s, r, c, double(value));  // counts, 编号
+        else Text(s, r, c, cells[c]);
+      }
       ++r;
     }
+    // A filter on every column, for a list read by the lab.
+    worksheet_autofilter(s, 0, 0, static_cast<lxw_row_t>(std::max(r - 1, 1)), static_cast<lxw_col_t>(SearchColumns().size() - 1));
     book.Close();
   });
 }

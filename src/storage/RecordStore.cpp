@@ -12,6 +12,7 @@
 #include "core/GbkText.h"
 #include "storage/SQLite3.h"
 #include "storage/SQLiteStatement.h"
+#include "storage/ReportNumber.h"
 #include "storage/Schema.h"
 #include "testing/TestParameters.h"
 
@@ -212,6 +213,7 @@ SaveOutcome WriteTestRecord(const QString& exeDir, const TestSummary& test, Acti
   }
   out.Ok = true;
   out.DetailPath = detailPath;
+  GiveReportNumberAfterSave(exeDir, out.AutoId);
   if (ISavedTestSink* sink = g_sink.load()) sink->TestSaved(exeDir, JustSavedTest{test, params, out, actions});
   actions.clear();
   return out;

@@ -1,6 +1,7 @@
 #pragma once
-// What each action of a run should leave the switch in, and which breaks
-// refused to get there. Pure functions of the mode, the action number and
+// The refusal check of a running test: the position rule of PositionJudge,
+// the marks it leaves on the panel and whether the operator may continue or
+// save after the action. Pure functions of the mode, the action number and
 // the reported positions, so the whole table is tested without a panel.
 #include <QString>
 #include <array>
@@ -9,6 +10,7 @@
 
 #include "core/ActionRecord.h"
 #include "core/StationState.h"
+#include "testing/PositionJudge.h"
 
 namespace rig {
 
@@ -26,7 +28,6 @@ struct ActionExpectation {
 std::optional<ActionExpectation> ExpectedAfterAction(int mode, int32_t actionNo, int32_t countDone,
                                                      int32_t finalCount);
 
-using BreakPositions = std::array<ContactState, kBreakCount>;
 using RefusalMarks = std::array<QString, kBreakCount>;
 
 // "拒合" on every open break when closed was expected, "拒分" on every

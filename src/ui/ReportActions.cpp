@@ -47,7 +47,7 @@ bool IsXlsx(const QString& path) { return path.endsWith(QLatin1String(".xlsx"), 
 std::optional<SavedTest> Load(QWidget* parent, const QString& exeDir, const QString& autoId, INotifier& notifier) {
   std::optional<SavedTest> test;
   if (!RunWithProgress(parent, QStringLiteral("正在读取试验记录…"), notifier,
-                       [&](const ReportProgress& p) { test = LoadSavedTest(exeDir, autoId, p); }))
+                       [&](const ReportProgress& p) { test = LoadTestForReport(exeDir, autoId, p); }))
     return std::nullopt;
   return test;
 }
@@ -56,7 +56,7 @@ void ExportReport(QWidget* parent, const QString& exeDir, const QString& autoId,
   std::optional<SavedTest> test = Load(parent, exeDir, autoId, notifier);
   if (!test) return;
   const QString path = AskTarget(parent, QStringLiteral("导出报告"),
-                                 ProposedFileName(test->OutIndex, test->StartText, QStringLiteral("报告"), QStringLiteral("pdf")),
+                                 ProposedFileName(*test, QStringLiteral("报告"), QStringLiteral("pdf")),
                                  QStringLiteral("PDF 文件 (*.pdf)"));
   if (path.isEmpty()) return;
   RunWithProgress(parent, QStringLiteral("正在生成报告…"), notifier,
@@ -69,7 +69,7 @@ void PrintReport(QWidget* parent, const QString& exeDir, const QString& autoId, 
   QPrinter printer(QPrinter::HighResolution);
   printer.setPageSize(QPageSize(QPageSize::A4));
   printer.setPageMargins(QMarginsF(18, 14, 18, 12), QPageLayout::Millimeter);
-  printer.setDocName(ProposedFileName(test->OutIndex, test->StartText, QStringLiteral("报告"), QStringLiteral("pdf")));
+  printer.setDocName(ProposedFileName(*test, QStringLiteral("报告"), QStringLiteral("pdf")));
   QPrintDialog dialog(&printer, parent);
   dialog.setWindowTitle(QStringLiteral("打印报告"));
   if (dialog.exec() != QDialog::Accepted) return;
@@ -80,7 +80,7 @@ void ExportActions(QWidget* parent, const QString& exeDir, const QString& autoId
   std::optional<SavedTest> test = Load(parent, exeDir, autoId, notifier);
   if (!test) return;
   const QString path = AskTarget(parent, QStringLiteral("导出动作记录"),
-                                 ProposedFileName(test->OutIndex, test->StartText, QStringLiteral("动作记录"), QStringLiteral("csv")),
+                                 ProposedFileName(*test, QStringLiteral("动作记录"), QStringLiteral("csv")),
                                  kTableFilters);
   if (path.isEmpty()) return;
   RunWithProgress(parent, QStringLiteral("正在导出动作记录…"), notifier, [&](const ReportProgress& p) {

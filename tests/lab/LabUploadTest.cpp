@@ -71,6 +71,12 @@ TEST(LabUpload, ASavedTestArrivesOnceWithEveryActionAndARepeatChangesNothing) {
   EXPECT_EQ(LabScalar(s, "SELECT length(open_type) FROM lab_tests"), "12");  // characters, not GBK bytes
   EXPECT_EQ(LabCount(s, "SELECT count(*) FROM lab_actions WHERE mark1 = '拒合'"), 200);
   EXPECT_EQ(LabScalar(s, "SELECT string_agg(state1::text, '' ORDER BY seq) FROM lab_actions WHERE seq <= 4"), "1010");
+  // Refusals per break by the position rule: the sample's breaks are closed
+  // after odd actions, where 单分单合 wants them open (拒分), and open after
+  // even ones (拒合); A1's marks (拒合 at every fifth action) count as marked.
+  EXPECT_EQ(LabScalar(s, "SELECT refused_closings::text || '|' || refused_openings::text || '|' || refusals_found_by "
+                         "FROM lab_tests"),
+            QStringLiteral("{600,500,500}|{400,500,500}|both"));
   // Saved locally as ever.
   EXPECT_EQ(SearchTests(dir.Path(), March14()).size(), 1u);
 

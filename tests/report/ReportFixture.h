@@ -3,6 +3,7 @@
 // where a case wants them, and the outputs read back: pdftotext for a PDF,
 // the workbook's sheet XML for an .xlsx, a CSV parser.
 #include <QProcess>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <map>
 
@@ -10,10 +11,15 @@
 
 namespace rigtest {
 
+// A break left in the wrong position at one action: the opposite of what the
+// mode wants there. `Mark` names the refusal the rule must find; `Marked`
+// says whether the stored row carries it (as the refusal check writes it)
+// or only the position shows it (as under "忽略拒动作").
 struct PlannedRefusal {
   int Action;  // 0-based index of the action
   int Break;   // 0 A1, 1 B1, 2 C1
   const char16_t* Mark;
+  bool Marked = true;
 };
 
 struct PlannedTest {
@@ -32,7 +38,20 @@ struct PlannedTest {
 
   int Actions() const { return Cycles * ActionsPerCycle; }
   int CountOf(int action) const { return action / ActionsPerCycle + 1; }
-  bool ClosedAfter(int action) const { return action % 2 == 1; }  // open, close, open, ...
+  // Where the mode wants the breaks after `action`, written out per mode:
+  // single close, single open, close-open (3, 18) and open-close-... (others).
+  bool ClosedAfter(int action) const {
+    if (Mode == 1) return true;
+    if (Mode == 2) return false;
+    if (Mode == 3 || Mode == 18) return action % 2 == 0;
+    return action % 2 == 1;
+  }
+  // The stored position of one break: wrong where a refusal is planned.
+  bool StoredClosed(int action, int brk) const {
+    bool wrong = false;
+    for (const PlannedRefusal& r : Refusals) wrong |= r.Action == action && r.Break == brk;
+    return ClosedAfter(action) != wrong;
+  }
 };
 
 // Writes `plan` into `folder` (TestInfo row and detail file); returns the AutoID.
@@ -45,14 +64,14 @@ inline qint64 SaveTest(const SavedTestsFolder& folder, const PlannedTest& plan, 
     for (int i = 0; i < plan.Actions(); ++i) {
       QString marks[3];
       for (const PlannedRefusal& r : plan.Refusals) {
-        if (r.Action == i) marks[r.Break] = QString::fromUtf16(r.Mark);
+        if (r.Action == i && r.Marked) marks[r.Break] = QString::fromUtf16(r.Mark);
       }
-      const int64_t closed = plan.ClosedAfter(i) ? 1 : 0;
+      auto closed = [&](int b) { return int64_t{plan.StoredClosed(i, b) ? 1 : 0}; };
       db.RunSQL(
           "INSERT INTO ControlState(DealTimes,CZDealTimes,State1,State2,State3,StrState1,StrState2,StrState3) "
-          "VALUES (?1,?2,?3,?3,?3,?4,?5,?6)",
-          {int64_t{plan.CountOf(i)}, int64_t{i + 1}, closed, rig::ToGbk(marks[0]), rig::ToGbk(marks[1]),
-           rig::ToGbk(marks[2])});
+          "VALUES (?1,?2,?3,?4,?5,?6,?7,?8)",
+          {int64_t{plan.CountOf(i)}, int64_t{i + 1}, closed(0), closed(1), closed(2), rig::ToGbk(marks[0]),
+           rig::ToGbk(marks[1]), rig::ToGbk(marks[2])});
     }
     db.RunSQL("COMMIT");
   }
@@ -82,6 +101,9 @@ inline QString ToolOutput(const QString& program, const QStringList& args) {
 struct Sheet {
   std::map<QString, QString> Value;
   std::map<QString, QString> Style;  // the cell's s attribute
+  std::map<QString, QString> Type;   // the cell's t attribute: "" for a number, "s"/"inlineStr" for text
+  QString Xml;                       // the sheet as written
+  bool IsNumber(const QString& ref) const { return Value.count(ref) && Type.count(ref) && Type.at(ref).isEmpty(); }
   QString At(const QString& ref) const {
     auto it = Value.find(ref);
     return it == Value.end() ? QString() : it->second;
@@ -98,7 +120,8 @@ inline Sheet ReadSheet(const QString& xlsx, int sheet) {
     return out;
   }();
   Sheet s;
-  QXmlStreamReader x(ToolOutput("unzip", {"-p", xlsx, QStringLiteral("xl/worksheets/sheet%1.xml").arg(sheet)}));
+  s.Xml = ToolOutput("unzip", {"-p", xlsx, QStringLiteral("xl/worksheets/sheet%1.xml").arg(sheet)});
+  QXmlStreamReader x(s.Xml);
   QString ref, type;
   while (!x.atEnd()) {
     x.readNext();
@@ -107,14 +130,40 @@ inline Sheet ReadSheet(const QString& xlsx, int sheet) {
       ref = x.attributes().value("r").toString();
       type = x.attributes().value("t").toString();
       s.Style[ref] = x.attributes().value("s").toString();
+      s.Type[ref] = type;
     } else if (x.name() == QLatin1String("v")) {
       const QString v = x.readElementText();
       s.Value[ref] = type == QLatin1String("s") ? strings.value(v.toInt()) : v;
     } else if (x.name() == QLatin1String("t")) {
       s.Value[ref] = x.readElementText();
     }
+    // Control characters travel as "_x000D_" and the like.
+    if (s.Value.count(ref)) {
+      QString& v = s.Value[ref];
+      static const QRegularExpression kEscape(QStringLiteral("_x([0-9A-F]{4})_"));
+      for (auto m = kEscape.match(v); m.hasMatch(); m = kEscape.match(v))
+        v.replace(m.capturedStart(), m.capturedLength(), QChar(m.captured(1).toUShort(nullptr, 16)));
+    }
   }
   return s;
+}
+
+// The workbook's number format of style `s` of a cell ("yyyy-mm-dd hh:mm:ss"); empty for General.
+inline QString NumberFormat(const QString& xlsx, const QString& style) {
+  QXmlStreamReader x(ToolOutput("unzip", {"-p", xlsx, "xl/styles.xml"}));
+  std::map<QString, QString> formats;
+  std::vector<QString> cellFormats;
+  bool inCellXfs = false;
+  while (!x.atEnd()) {
+    x.readNext();
+    if (x.isStartElement() && x.name() == QLatin1String("numFmt"))
+      formats[x.attributes().value("numFmtId").toString()] = x.attributes().value("formatCode").toString();
+    if (x.name() == QLatin1String("cellXfs")) inCellXfs = x.isStartElement();
+    if (inCellXfs && x.isStartElement() && x.name() == QLatin1String("xf"))
+      cellFormats.push_back(x.attributes().value("numFmtId").toString());
+  }
+  const size_t i = style.toUInt();  // style "" is 0, the default
+  return i < cellFormats.size() ? formats[cellFormats[i]] : QString();
 }
 
 // RFC 4180 records: quoted fields, doubled quotes, CRLF.

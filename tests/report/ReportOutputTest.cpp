@@ -25,6 +25,7 @@ struct Expected {
   int Closings[3] = {}, Openings[3] = {}, First[3] = {-1, -1, -1};
   int FirstCount = -1, RefusedActions = 0;
   std::map<int, int> BlockActions;  // block (1-based) -> actions
+  std::map<int, QString> Judged[3];  // action -> what the position rule finds on each break
   explicit Expected(const PlannedTest& t) {
     std::map<int, bool> refusedAction;
     for (const PlannedRefusal& r : t.Refusals) {
@@ -33,6 +34,7 @@ struct Expected {
       if (First[r.Break] < 0 || count < First[r.Break]) First[r.Break] = count;
       if (FirstCount < 0 || count < FirstCount) FirstCount = count;
       refusedAction[r.Action] = true;
+      Judged[r.Break][r.Action] = QString::fromUtf16(r.Mark);
     }
     RefusedActions = int(refusedAction.size());
     for (int i = 0; i < t.Actions(); ++i) BlockActions[(t.CountOf(i) - 1) / 2000 + 1]++;
@@ -42,8 +44,12 @@ struct Expected {
 struct ReportCase {
   const char* Name;
   PlannedTest Test;
-  QString ModeText, Parameters, SetCount;
+  QString ModeText, Sequence, SetCount, Completion;
+  QString Judgement;  // how the refusals were found, in words
 };
+
+// A switch model as long as a real one gets, in one piece.
+const QString kLongModel = QStringLiteral("ZW32-12/T1250-31.5户外高压交流真空断路器带隔离开关加长型号ABCDEFGHIJKLMNOPQRSTUV");
 
 std::vector<ReportCase> Cases() {
   std::vector<ReportCase> cases;
@@ -53,27 +59,36 @@ std::vector<ReportCase> Cases() {
   life.Cycles = 5000;
   life.Refusals = {{4001, 1, u"拒合"}, {4001, 2, u"拒合"}, {4002, 0, u"拒分"}, {9000, 1, u"拒分"}, {9999, 1, u"拒合"}};
   cases.push_back({"LifeTestWithRefusals", life, QStringLiteral("寿命试验（单分单合）"),
-                   QStringLiteral("分延时 10 s，合延时 20 s，设定次数 5000 次"), QStringLiteral("5000")});
+                   QStringLiteral("分 –10 s– 合 –20 s– 循环"), QStringLiteral("5000"), QStringLiteral("已完成"),
+                   QStringLiteral("拒动作由试验中的拒动作判定标记")});
+  // Ignored refusals, stopped at 5000 of 6000 cycles: the breaks that stayed
+  // where they were are found from the positions alone.
   PlannedTest fourWay;
   fourWay.Mode = 20;
-  fourWay.Params = {300, 200, 3, 4, 2500};
-  fourWay.Cycles = 2100;
+  fourWay.Params = {300, 200, 3, 4, 6000};
+  fourWay.Cycles = 5000;
   fourWay.ActionsPerCycle = 4;
   fourWay.Ignore = true;
-  cases.push_back({"IgnoredRefusalsNoneMarked", fourWay, QStringLiteral("寿命试验（分合分）"),
-                   QStringLiteral("分延时 300 ms，合延时 200 ms，分延时 3 s，合延时 4 s，设定次数 2500 次"),
-                   QStringLiteral("2500")});
+  fourWay.OpenType = kLongModel;
+  fourWay.Refusals = {{1, 0, u"拒合", false}, {1, 2, u"拒合", false}, {4, 1, u"拒分", false},
+                      {8003, 2, u"拒合", false}, {19998, 1, u"拒分", false}};
+  cases.push_back({"IgnoredRefusalsJudgedFromPositions", fourWay, QStringLiteral("寿命试验（分合分）"),
+                   QStringLiteral("分 –300 ms– 合 –200 ms– 分 –3 s– 合 –4 s– 循环"), QStringLiteral("6000"),
+                   QStringLiteral("试验未完成（5000/6000 次）"), QStringLiteral("试验中未运行拒动作判定")});
   PlannedTest operation;
   operation.Mode = 3;
   operation.Params = {150, 0, 0, 0, 0};
   operation.Cycles = 1;
   operation.Refusals = {{1, 0, u"拒分"}};
-  cases.push_back({"OperationTest", operation, QStringLiteral("操作实验（合分）"), QStringLiteral("合延时 150 ms"),
-                   QStringLiteral("-")});
+  cases.push_back({"OperationTest", operation, QStringLiteral("操作实验（合分）"), QStringLiteral("合 –150 ms– 分"),
+                   QStringLiteral("-"), QStringLiteral("已完成"), QStringLiteral("拒动作由试验中的拒动作判定标记")});
   return cases;
 }
 
+QString NoSpace(QString s) { return s.remove(QRegularExpression("\\s+")); }
+
 TEST(ReportOutput, PdfStatesWhatTheDetailFileHolds) {
+  ASSERT_EQ(kLongModel.size(), 60);
   for (const ReportCase& c : Cases()) {
     SCOPED_TRACE(c.Name);
     SavedTestsFolder folder;
@@ -83,11 +98,17 @@ TEST(ReportOutput, PdfStatesWhatTheDetailFileHolds) {
     const QString text = ToolOutput("pdftotext", {"-layout", pdf, "-"});
     ASSERT_FALSE(text.isEmpty());
     const QString flat = QString(text).replace(QRegularExpression("\\s+"), " ");
-    for (const QString& s : {c.Test.OpenType, c.Test.OutIndex, c.Test.WorkArea, c.Test.WorkName, c.ModeText,
-                             c.Parameters, c.Test.Start, c.Test.End, QStringLiteral("工位2"),
-                             QStringLiteral("2 小时 35 分 03 秒"),
-                             rig::RefusalOptionText(c.Test.Ignore), QStringLiteral("试验员"), QStringLiteral("审核员")})
+    for (const QString& s : {c.Test.OutIndex, c.Test.WorkName, c.ModeText, c.Sequence, c.Test.Start, c.Test.End,
+                             QStringLiteral("工位2（%1）").arg(c.Test.WorkArea), QStringLiteral("2 小时 35 分 03 秒"),
+                             rig::RefusalOptionText(c.Test.Ignore), QStringLiteral("试验员"), QStringLiteral("审核员"),
+                             c.Completion, QStringLiteral("报告编号：HX4417-00001")})
       EXPECT_TRUE(flat.contains(s)) << s.toStdString();
+    EXPECT_TRUE(NoSpace(flat).contains(NoSpace(c.Judgement))) << c.Judgement.toStdString();
+    // Entered texts are wrapped in their cells, never cut: read in reading
+    // order, the wrapped lines join up again.
+    const QString reading = ToolOutput("pdftotext", {pdf, "-"});
+    EXPECT_TRUE(NoSpace(reading).contains(NoSpace(c.Test.OpenType))) << reading.left(1500).toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("…")));
     EXPECT_TRUE(flat.contains(QRegularExpression(QStringLiteral("设定次数 %1 完成次数 %2 ").arg(c.SetCount).arg(c.Test.Cycles))));
 
     const Expected e(c.Test);
@@ -102,19 +123,26 @@ TEST(ReportOutput, PdfStatesWhatTheDetailFileHolds) {
                                    QRegularExpression::MultilineOption);
       EXPECT_TRUE(text.contains(row)) << "break " << b << "\n" << text.toStdString();
     }
-    if (e.FirstCount >= 0)
-      EXPECT_TRUE(flat.contains(QStringLiteral("首次拒动作：第 %1 次").arg(e.FirstCount)));
-    else
-      EXPECT_TRUE(flat.contains(QStringLiteral("试验中未记录拒动作")));
-    EXPECT_TRUE(flat.contains(QStringLiteral("有拒动作的动作共 %1 次").arg(e.RefusedActions)) || e.RefusedActions == 0);
-    for (const auto& [block, actions] : e.BlockActions) {
-      const QRegularExpression row(QStringLiteral("^\\s*%1\\s+%2 – %3\\s+%4\\s")
-                                       .arg(block)
-                                       .arg((block - 1) * 2000 + 1)
-                                       .arg(block * 2000)
-                                       .arg(actions),
-                                   QRegularExpression::MultilineOption);
-      EXPECT_TRUE(text.contains(row)) << "block " << block;
+    ASSERT_GE(e.FirstCount, 0);
+    EXPECT_TRUE(flat.contains(QStringLiteral("首次拒动作：第 %1 次").arg(e.FirstCount)));
+    EXPECT_TRUE(flat.contains(QStringLiteral("有拒动作的动作共 %1 次").arg(e.RefusedActions)));
+    EXPECT_FALSE(flat.contains(QStringLiteral("无拒动作")));
+    // Blocks of 2000 counts for a life test, the last one ending where the
+    // test ended; none for an operation test.
+    const bool life = c.Test.Mode >= 17;
+    EXPECT_EQ(flat.contains(QStringLiteral("分段统计")), life);
+    if (life) {
+      EXPECT_TRUE(flat.contains(QStringLiteral("个动作）；末段止于试验结束时的次数 %1").arg(c.Test.Cycles)));
+      for (const auto& [block, actions] : e.BlockActions) {
+        const QRegularExpression row(QStringLiteral("^\\s*%1\\s+%2 – %3\\s+%4\\s")
+                                         .arg(block)
+                                         .arg((block - 1) * 2000 + 1)
+                                         .arg(std::min(block * 2000, c.Test.Cycles))
+                                         .arg(actions),
+                                     QRegularExpression::MultilineOption);
+        EXPECT_TRUE(text.contains(row)) << "block " << block;
+      }
+      EXPECT_FALSE(flat.contains(QStringLiteral("– %1 ").arg(e.BlockActions.size() * 2000)) && c.Test.Cycles % 2000 != 0);
     }
     // Every refused action is listed with its count and action number.
     for (const PlannedRefusal& r : c.Test.Refusals) {
@@ -132,92 +160,158 @@ TEST(ReportOutput, PdfStatesWhatTheDetailFileHolds) {
   }
 }
 
-TEST(ReportOutput, ActionCsvHoldsEveryActionAsStored) {
-  const ReportCase c = Cases()[0];
-  SavedTestsFolder folder;
-  const qint64 id = SaveTest(folder, c.Test);
-  const QString csv = folder.dir.File("actions.csv");
-  ASSERT_EQ(RunCommand({"--export-actions", QString::number(id), csv}, folder.Exe()), 0);
-  const QByteArray bytes = folder.dir.Read("actions.csv");
-  ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
-  const std::vector<QStringList> rows = ParseCsv(QString::fromUtf8(bytes.mid(3)));
-  ASSERT_EQ(int(rows.size()), c.Test.Actions() + 1);
-  EXPECT_EQ(rows[0].join(','), QStringLiteral("动作序号,动作次数,A1,B1,C1,A1标记,B1标记,C1标记"));
-  for (int i = 0; i < c.Test.Actions(); ++i) {
-    QStringList want = {QString::number(i + 1), QString::number(c.Test.CountOf(i))};
-    for (int b = 0; b < 3; ++b) want << (c.Test.ClosedAfter(i) ? QStringLiteral("合") : QStringLiteral("分"));
-    QString marks[3];
-    for (const PlannedRefusal& r : c.Test.Refusals) {
-      if (r.Action == i) marks[r.Break] = QString::fromUtf16(r.Mark);
+// What the stored rows hold, and per break what the position rule finds.
+TEST(ReportOutput, ActionCsvHoldsEveryActionAsStoredAndAsJudged) {
+  for (const ReportCase& c : Cases()) {
+    SCOPED_TRACE(c.Name);
+    SavedTestsFolder folder;
+    const qint64 id = SaveTest(folder, c.Test);
+    const QString csv = folder.dir.File("actions.csv");
+    ASSERT_EQ(RunCommand({"--export-actions", QString::number(id), csv}, folder.Exe()), 0);
+    const QByteArray bytes = folder.dir.Read("actions.csv");
+    ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    const std::vector<QStringList> rows = ParseCsv(QString::fromUtf8(bytes.mid(3)));
+    ASSERT_EQ(int(rows.size()), c.Test.Actions() + 1);
+    EXPECT_EQ(rows[0].join(','), QStringLiteral("动作序号,动作次数,A1,B1,C1,A1标记,B1标记,C1标记,A1判定,B1判定,C1判定"));
+    const Expected e(c.Test);
+    for (int i = 0; i < c.Test.Actions(); ++i) {
+      QStringList want = {QString::number(i + 1), QString::number(c.Test.CountOf(i))};
+      for (int b = 0; b < 3; ++b) want << (c.Test.StoredClosed(i, b) ? QStringLiteral("合") : QStringLiteral("分"));
+      QString marks[3];
+      for (const PlannedRefusal& r : c.Test.Refusals) {
+        if (r.Action == i && r.Marked) marks[r.Break] = QString::fromUtf16(r.Mark);
+      }
+      want << marks[0] << marks[1] << marks[2];
+      for (int b = 0; b < 3; ++b) want << (e.Judged[b].count(i) ? e.Judged[b].at(i) : QString());
+      ASSERT_EQ(rows[i + 1], want) << "action " << i;
     }
-    want << marks[0] << marks[1] << marks[2];
-    ASSERT_EQ(rows[i + 1], want) << "action " << i;
   }
 }
 
-TEST(ReportOutput, ActionWorkbookHoldsEveryActionAndHighlightsRefusals) {
-  const ReportCase c = Cases()[0];
-  SavedTestsFolder folder;
-  const qint64 id = SaveTest(folder, c.Test);
-  const QString xlsx = folder.dir.File("actions.xlsx");
-  ASSERT_EQ(RunCommand({"--export-actions", QString::number(id), xlsx}, folder.Exe()), 0);
-  const Sheet actions = ReadSheet(xlsx, 2);
-  const QString columns = QStringLiteral("ABCDEFGH");
-  const QStringList header = {"动作序号", "动作次数", "A1", "B1", "C1", "A1标记", "B1标记", "C1标记"};
-  for (int col = 0; col < 8; ++col) EXPECT_EQ(actions.At(columns[col] + QStringLiteral("1")), header[col]);
-  const Expected e(c.Test);
-  const QString plainStyle = actions.Style.at(QStringLiteral("A2"));
-  for (int i = 0; i < c.Test.Actions(); ++i) {
-    const QString row = QString::number(i + 2);
-    ASSERT_EQ(actions.At("A" + row), QString::number(i + 1));
-    ASSERT_EQ(actions.At("B" + row), QString::number(c.Test.CountOf(i)));
-    for (int b = 0; b < 3; ++b)
-      ASSERT_EQ(actions.At(columns[2 + b] + row), c.Test.ClosedAfter(i) ? QStringLiteral("合") : QStringLiteral("分"));
-    bool refused = false;
-    QString marks[3];
-    for (const PlannedRefusal& r : c.Test.Refusals) {
-      if (r.Action == i) marks[r.Break] = QString::fromUtf16(r.Mark), refused = true;
+TEST(ReportOutput, ActionWorkbookHoldsEveryActionHighlightsRefusalsAndTypesItsCells) {
+  for (const ReportCase& c : Cases()) {
+    SCOPED_TRACE(c.Name);
+    SavedTestsFolder folder;
+    const qint64 id = SaveTest(folder, c.Test);
+    const QString xlsx = folder.dir.File("actions.xlsx");
+    ASSERT_EQ(RunCommand({"--export-actions", QString::number(id), xlsx}, folder.Exe()), 0);
+    const Sheet actions = ReadSheet(xlsx, 2);
+    const QString columns = QStringLiteral("ABCDEFGHIJK");
+    const QStringList header = {"动作序号", "动作次数", "A1", "B1", "C1", "A1标记", "B1标记", "C1标记", "A1判定", "B1判定", "C1判定"};
+    for (int col = 0; col < header.size(); ++col) EXPECT_EQ(actions.At(columns[col] + QStringLiteral("1")), header[col]);
+    const Expected e(c.Test);
+    QString plainStyle;
+    for (int i = 0; i < c.Test.Actions(); ++i) {
+      const QString row = QString::number(i + 2);
+      ASSERT_EQ(actions.At("A" + row), QString::number(i + 1));
+      ASSERT_TRUE(actions.IsNumber("A" + row) && actions.IsNumber("B" + row));
+      ASSERT_EQ(actions.At("B" + row), QString::number(c.Test.CountOf(i)));
+      bool refused = false;
+      QString marks[3];
+      for (const PlannedRefusal& r : c.Test.Refusals) {
+        if (r.Action != i) continue;
+        refused = true;
+        if (r.Marked) marks[r.Break] = QString::fromUtf16(r.Mark);
+      }
+      for (int b = 0; b < 3; ++b) {
+        ASSERT_EQ(actions.At(columns[2 + b] + row), c.Test.StoredClosed(i, b) ? QStringLiteral("合") : QStringLiteral("分"));
+        ASSERT_EQ(actions.At(columns[5 + b] + row), marks[b]) << "action " << i;
+        ASSERT_EQ(actions.At(columns[8 + b] + row), e.Judged[b].count(i) ? e.Judged[b].at(i) : QString()) << "action " << i;
+      }
+      if (!refused && plainStyle.isNull()) plainStyle = actions.Style.at("A" + row);
+      if (!plainStyle.isNull()) ASSERT_EQ(actions.Style.at("A" + row) != plainStyle, refused) << "action " << i;
     }
-    for (int b = 0; b < 3; ++b) ASSERT_EQ(actions.At(columns[5 + b] + row), marks[b]) << "action " << i;
-    ASSERT_EQ(actions.Style.at("A" + row) != plainStyle, refused) << "action " << i;
-  }
-  // The summary sheet: per break refused closings, openings and first count.
-  const Sheet summary = ReadSheet(xlsx, 1);
-  int breakRow = 0;
-  for (const auto& [ref, value] : summary.Value) {
-    if (value == QStringLiteral("断口")) breakRow = ref.mid(1).toInt();
-  }
-  ASSERT_GT(breakRow, 0);
-  for (int b = 0; b < 3; ++b) {
-    const QString row = QString::number(breakRow + 1 + b);
-    EXPECT_EQ(summary.At("B" + row), QString::number(e.Closings[b]));
-    EXPECT_EQ(summary.At("C" + row), QString::number(e.Openings[b]));
+    EXPECT_TRUE(actions.Xml.contains(QStringLiteral("<autoFilter ref=\"A1:K%1\"").arg(c.Test.Actions() + 1)));
+
+    // The summary: per break refused closings and openings as numbers, start
+    // and end as date cells, parameters as value and unit, the kind of test.
+    const Sheet summary = ReadSheet(xlsx, 1);
+    EXPECT_EQ(summary.At("A1"), c.Test.Mode >= 17 ? QStringLiteral("高压开关机械寿命试验汇总") : QStringLiteral("高压开关机械操作试验汇总"));
+    std::map<QString, int> rowOf;  // caption in column A -> row
+    for (const auto& [ref, value] : summary.Value) {
+      if (ref.startsWith('A')) rowOf[value] = ref.mid(1).toInt();
+    }
+    auto b = [&](const QString& caption) { return QStringLiteral("B%1").arg(rowOf[caption]); };
+    ASSERT_GT(rowOf["断口"], 0);
+    for (int k = 0; k < 3; ++k) {
+      const QString row = QString::number(rowOf["断口"] + 1 + k);
+      EXPECT_EQ(summary.At("B" + row), QString::number(e.Closings[k]));
+      EXPECT_EQ(summary.At("C" + row), QString::number(e.Openings[k]));
+      EXPECT_TRUE(summary.IsNumber("B" + row) && summary.IsNumber("C" + row));
+    }
+    EXPECT_EQ(summary.At(b("开关型号")), c.Test.OpenType);
+    EXPECT_EQ(summary.At(b("完成情况")), c.Completion);
+    EXPECT_EQ(summary.At(b("动作顺序")), c.Sequence);
+    EXPECT_EQ(summary.At(b("报告编号")), QStringLiteral("HX4417-00001"));
+    for (const QString& caption : {QStringLiteral("开始时间"), QStringLiteral("结束时间")}) {
+      EXPECT_TRUE(summary.IsNumber(b(caption))) << caption.toStdString();
+      EXPECT_EQ(NumberFormat(xlsx, summary.Style.at(b(caption))), QStringLiteral("yyyy-mm-dd hh:mm:ss"));
+    }
+    // 2026-11-07 14:05:09 as a spreadsheet date: days since 1899-12-30.
+    EXPECT_NEAR(summary.At(b("开始时间")).toDouble(), 46333 + (14 * 3600 + 5 * 60 + 9) / 86400.0, 1e-6);
+    for (const QString& caption : {QStringLiteral("试验编号"), QStringLiteral("完成次数"), QStringLiteral("拒动作条数")})
+      EXPECT_TRUE(summary.IsNumber(b(caption))) << caption.toStdString();
+    const int params = rowOf["参数"];
+    ASSERT_GT(params, 0);
+    EXPECT_TRUE(summary.IsNumber(QStringLiteral("B%1").arg(params + 1)));
+    EXPECT_EQ(summary.At(QStringLiteral("B%1").arg(params + 1)), QString::number(c.Test.Params[0]));
+    EXPECT_EQ(summary.At(QStringLiteral("C%1").arg(params + 1)), c.Test.Mode == 17 ? QStringLiteral("s") : QStringLiteral("ms"));
+    EXPECT_EQ(rowOf.count("次数段") > 0, c.Test.Mode >= 17);
+    if (c.Test.Mode >= 17) {
+      const int last = rowOf["次数段"] + int(e.BlockActions.size());
+      EXPECT_EQ(summary.At(QStringLiteral("A%1").arg(last)),
+                QStringLiteral("%1–%2").arg((int(e.BlockActions.size()) - 1) * 2000 + 1).arg(c.Test.Cycles));
+    }
   }
 }
 
-TEST(ReportOutput, SearchListExportsKeepAwkwardTextsAsText) {
+// Identity texts a spreadsheet would evaluate are guarded in the CSV;
+// counts, numbers and the "-" marker are written as they are, and in the
+// workbook they are numbers, the times dates.
+TEST(ReportOutput, SearchListExportsGuardFormulasAndTypeTheirCells) {
+  const QStringList awkward = {QStringLiteral("=1+2"), QStringLiteral("-2+3+cmd|' /C calc'!A0"), QStringLiteral("+5"),
+                               QStringLiteral("@SUM(A1)"), QStringLiteral("\tTAB"), QStringLiteral("\rCR"),
+                               QStringLiteral("-7"), QStringLiteral("A,\"7\"")};
   SavedTestsFolder folder;
-  PlannedTest t;
-  t.Cycles = 1;
-  t.OutIndex = QStringLiteral("A,\"7\"");
-  SaveTest(folder, t, "one.db");
-  t.OutIndex = QStringLiteral("=1+2");
-  t.Mode = 4;
-  SaveTest(folder, t, "two.db");
+  for (int i = 0; i < awkward.size(); ++i) {
+    PlannedTest t;
+    t.Cycles = 3;
+    t.Params = {10, 20, 40, 0, 0};
+    t.Mode = i % 2 ? 4 : 17;  // operation tests list "-" for their counts
+    t.OutIndex = awkward[i];
+    t.WorkName = awkward[awkward.size() - 1 - i];
+    SaveTest(folder, t, QStringLiteral("d%1.db").arg(i));
+  }
   const QString csv = folder.dir.File("list.csv"), xlsx = folder.dir.File("list.xlsx");
-  ASSERT_EQ(RunCommand({"--export-search", "--from", "2026-11-01", "--to", "2026-11-30", "--ascending", csv}, folder.Exe()), 0);
-  ASSERT_EQ(RunCommand({"--export-search", "--open-type", "ZW32", xlsx}, folder.Exe()), 0);
+  ASSERT_EQ(RunCommand({"--export-search", "--ascending", csv}, folder.Exe()), 0);
+  ASSERT_EQ(RunCommand({"--export-search", "--ascending", xlsx}, folder.Exe()), 0);
   const std::vector<QStringList> rows = ParseCsv(QString::fromUtf8(folder.dir.Read("list.csv").mid(3)));
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0][0], QStringLiteral("出厂编号"));
-  EXPECT_EQ(rows[1][0], QStringLiteral("A,\"7\""));
-  EXPECT_EQ(rows[1][4], QStringLiteral("寿命试验（单分单合）"));
-  EXPECT_EQ(rows[2][0], QStringLiteral("'=1+2"));
-  EXPECT_EQ(rows[2][4], QStringLiteral("是操作实验（分合）"));
+  ASSERT_EQ(int(rows.size()), awkward.size() + 1);
   const Sheet list = ReadSheet(xlsx, 1);
-  EXPECT_EQ(list.At("A2"), QStringLiteral("=1+2"));  // newest first
-  EXPECT_EQ(list.At("A3"), QStringLiteral("A,\"7\""));
-  EXPECT_EQ(list.At("F3"), QStringLiteral("1"));
+  for (int i = 0; i < awkward.size(); ++i) {
+    SCOPED_TRACE(awkward[i].toStdString());
+    const QStringList& r = rows[i + 1];
+    const bool formula = QStringLiteral("=+-@\t\r").contains(awkward[i][0]);
+    EXPECT_EQ(r[0], (formula ? QStringLiteral("'") : QString()) + awkward[i]);
+    const QString name = awkward[awkward.size() - 1 - i];
+    EXPECT_EQ(r[8], (QStringLiteral("=+-@\t\r").contains(name[0]) ? QStringLiteral("'") : QString()) + name);
+    const bool life = i % 2 == 0;
+    EXPECT_EQ(r[5], life ? QStringLiteral("3") : QStringLiteral("-"));
+    EXPECT_EQ(r[6], life ? QStringLiteral("40") : QStringLiteral("-"));
+    EXPECT_EQ(r[9], QString::number(i + 1));
+    const QString row = QString::number(i + 2);
+    EXPECT_EQ(list.At("A" + row), awkward[i]);  // a workbook cell is never evaluated: kept as typed
+    EXPECT_FALSE(list.IsNumber("A" + row));
+    EXPECT_EQ(list.IsNumber("F" + row), life);
+    EXPECT_EQ(list.IsNumber("G" + row), life);
+    EXPECT_TRUE(list.IsNumber("J" + row));
+    EXPECT_EQ(list.At("J" + row), QString::number(i + 1));
+    for (const QString& col : {QStringLiteral("C"), QStringLiteral("D")}) {
+      EXPECT_TRUE(list.IsNumber(col + row));
+      EXPECT_EQ(NumberFormat(xlsx, list.Style.at(col + row)), QStringLiteral("yyyy-mm-dd hh:mm:ss"));
+    }
+  }
+  EXPECT_TRUE(list.Xml.contains(QStringLiteral("<autoFilter ref=\"A1:J%1\"").arg(awkward.size() + 1)));
 }
 
 }  // namespace
