@@ -152,7 +152,7 @@ void BM_LabSearch100kTests(benchmark::State& state) {
   size_t rows = 0;
   for (auto _ : state) {
     // As the search window does it: connect, search, disconnect.
-    rows = SearchLabTests(s, f).size();
+    rows = SearchLabTests(s, f).Rows.size();
   }
   state.counters["rows"] = static_cast<double>(rows);
 }

@@ -2,6 +2,8 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+
 #include "lab/LabConnection.h"
 #include "lab/LabSchema.h"
 #include "storage/ModeTexts.h"
@@ -9,11 +11,19 @@
 namespace rig::lab {
 namespace {
 
-std::string Like(const QString& text) { return ("%" + text + "%").toStdString(); }
+// Anywhere in the column, the typed text taken literally: ILIKE's wildcards
+// and its escape character are escaped.
+std::string Like(const QString& text) {
+  QString literal = text;
+  literal.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+      .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+      .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+  return ("%" + literal + "%").toStdString();
+}
 
 }  // namespace
 
-std::vector<SearchRow> SearchLabTests(LabConnection& c, const LabSearchFilter& f) {
+LabSearchResult SearchLabTests(LabConnection& c, const LabSearchFilter& f) {
   const std::string sql =
       std::string(
           "SELECT out_index, open_type, to_char(start_time, 'YYYY-MM-DD HH24:MI:SS'), "
@@ -24,9 +34,12 @@ std::vector<SearchRow> SearchLabTests(LabConnection& c, const LabSearchFilter& f
       (f.Base.Ascending ? "ASC" : "DESC") + ", rig_name, local_id LIMIT $8";
   PgResult r = c.Query(sql.c_str(), {Like(f.Base.OpenType), Like(f.Base.OutIndex), Like(f.Base.WorkArea),
                                      Like(f.Base.WorkName), Like(f.RigName), LowerBoundText(f.Base.From).toStdString(),
-                                     UpperBoundText(f.Base.To).toStdString(), std::to_string(f.Limit)});
-  const int n = PQntuples(r.get());
-  std::vector<SearchRow> rows;
+                                     UpperBoundText(f.Base.To).toStdString(), std::to_string(f.Limit + 1)});
+  // One row more than asked tells a cut list from a whole one.
+  LabSearchResult result;
+  result.Cut = PQntuples(r.get()) > f.Limit;
+  const int n = std::min(PQntuples(r.get()), f.Limit);
+  std::vector<SearchRow>& rows = result.Rows;
   rows.reserve(n);
   for (int i = 0; i < n; ++i) {
     auto text = [&](int column) { return QString::fromUtf8(PQgetvalue(r.get(), i, column)); };
@@ -45,13 +58,19 @@ std::vector<SearchRow> SearchLabTests(LabConnection& c, const LabSearchFilter& f
     row.DetailPath = text(11);
     rows.push_back(std::move(row));
   }
-  return rows;
+  return result;
 }
 
-std::vector<SearchRow> SearchLabTests(const LabSettings& settings, const LabSearchFilter& filter) {
+LabSearchResult SearchLabTests(const LabSettings& settings, const LabSearchFilter& filter) {
   LabConnection c(settings);
   EnsureLabSchema(c);  // a new, empty lab database lists nothing rather than failing
   return SearchLabTests(c, filter);
+}
+
+QString CutListNotice(const LabSearchFilter& filter) {
+  return QStringLiteral("符合条件的测试多于 %1 个，只列出了%2的 %1 个。请缩小查询条件。")
+      .arg(filter.Limit)
+      .arg(filter.Base.Ascending ? QStringLiteral("最早") : QStringLiteral("最新"));
 }
 
 }  // namespace rig::lab

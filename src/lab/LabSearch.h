@@ -11,16 +11,24 @@ namespace rig::lab {
 class LabConnection;
 
 struct LabSearchFilter {
-  SearchFilter Base;  // texts match anywhere, any case, % and _ as wildcards
+  SearchFilter Base;  // texts match anywhere, any case, exactly as typed (% _ \ are plain characters)
   QString RigName;    // likewise
   int Limit = 20000;  // rows at most, newest or oldest first as Base says
 };
 
-// A found test as the search list shows it; AutoID holds the lab test id,
-// DetailPath the rig's name.
-std::vector<SearchRow> SearchLabTests(LabConnection& connection, const LabSearchFilter& filter);
+struct LabSearchResult {
+  // Found tests as the search list shows them; AutoID holds the lab test
+  // id, DetailPath the rig's name.
+  std::vector<SearchRow> Rows;
+  bool Cut = false;  // more tests matched than Limit: the list is not all of them
+};
+
+LabSearchResult SearchLabTests(LabConnection& connection, const LabSearchFilter& filter);
 
 // Connects, searches and disconnects. Throws LabError.
-std::vector<SearchRow> SearchLabTests(const LabSettings& settings, const LabSearchFilter& filter);
+LabSearchResult SearchLabTests(const LabSettings& settings, const LabSearchFilter& filter);
+
+// What the search window says under a cut list.
+QString CutListNotice(const LabSearchFilter& filter);
 
 }  // namespace rig::lab

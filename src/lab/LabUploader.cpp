@@ -12,14 +12,16 @@ namespace rig::lab {
 
 QString LabStatusText(const LabStatus& s) {
   const QString head = QStringLiteral("实验室数据库：");
+  const QString waiting = s.Pending > 0 ? QStringLiteral("（待上传 %1 个测试）").arg(s.Pending) : QString();
   switch (s.Now) {
     case LabStatus::State::Off: return QString();
+    case LabStatus::State::Connecting: return head + QStringLiteral("正在连接……");
     case LabStatus::State::Synced: return head + QStringLiteral("已同步");
     case LabStatus::State::Pending: return head + QStringLiteral("待上传 %1 个测试").arg(s.Pending);
     case LabStatus::State::Unreachable:
-      return head + QStringLiteral("无法连接：") + s.Problem + QStringLiteral("（待上传 %1 个测试）").arg(s.Pending);
+      return head + QStringLiteral("无法连接：") + s.Problem + waiting;
     case LabStatus::State::Failing:
-      return head + QStringLiteral("上传失败：") + s.Problem + QStringLiteral("（待上传 %1 个测试）").arg(s.Pending);
+      return head + QStringLiteral("上传失败：") + s.Problem + waiting;
   }
   return QString();
 }
@@ -40,6 +42,7 @@ void LabUploader::Start() {
   if (thread_.joinable()) return;
   stopping_ = false;
   running_ = true;
+  status_.Now = LabStatus::State::Connecting;  // nothing is known of the server yet
   interrupt_.Rearm();
   thread_ = std::thread([this] {
     Run();
@@ -106,21 +109,15 @@ void LabUploader::Run() {
     std::lock_guard lock(mutex_);
     return stopping_;
   };
+  // The server was lost (not merely a test refused): its return is logged.
+  bool lostServer = false;
   while (!stopping()) {
     int pending = 0;
     try {
       pending = outbox.Count();
-      if (pending == 0) {
-        std::lock_guard lock(mutex_);
-        if (!woken_) status_ = {LabStatus::State::Synced, 0, QString(), status_.Uploaded};  // else: added meanwhile
-      }
-      if (pending == 0) {
-        Pause(std::chrono::seconds(30));
-        continue;
-      }
-      if (failures == 0) Publish(LabStatus::State::Pending, pending, QString());
-      const std::optional<LabTestRecord> next = outbox.Oldest();
-      if (!next) continue;
+      // Connected first, even with nothing to send: the status line says
+      // what the server does from start-up on, and a lost server's return
+      // is noticed (and logged) whether or not a test waits.
       if (!connection) {
         connection = std::make_unique<LabConnection>(settings_, limits_.ConnectSeconds, stopping, &interrupt_);
         connection->Exec(QStringLiteral("SET statement_timeout = %1; SET lock_timeout = %2")
@@ -129,14 +126,30 @@ void LabUploader::Run() {
                              .toLatin1()
                              .constData());
         EnsureLabSchema(*connection);
+        if (lostServer) {
+          WriteLog(QStringLiteral("实验室数据库已恢复连接。"));
+          lastProblem.clear();  // the same trouble again is news
+        }
+        lostServer = false;
       }
+      if (pending == 0) {
+        failures = 0;
+        {
+          std::lock_guard lock(mutex_);
+          if (!woken_) status_ = {LabStatus::State::Synced, 0, QString(), status_.Uploaded};  // else: added meanwhile
+        }
+        Pause(std::chrono::seconds(30));
+        continue;
+      }
+      if (failures == 0) Publish(LabStatus::State::Pending, pending, QString());
+      const std::optional<LabTestRecord> next = outbox.Oldest();
+      if (!next) continue;
       UploadTest(*connection, *next, hook_);
       outbox.Remove(next->TestId);  // committed on the server: now it may go
       {
         std::lock_guard lock(mutex_);
         ++status_.Uploaded;
       }
-      if (failures) WriteLog(QStringLiteral("实验室数据库已恢复连接。"));
       failures = 0;
       lastProblem.clear();
     } catch (const LabError& e) {
@@ -148,6 +161,7 @@ void LabUploader::Run() {
         break;
       }
       ++failures;
+      lostServer = lostServer || lost;
       Publish(lost ? LabStatus::State::Unreachable : LabStatus::State::Failing, pending, e.Words());
       // One line per new problem, not one per retry; the password never
       // reaches the message.

@@ -18,14 +18,15 @@
 namespace rig::lab {
 
 struct LabStatus {
-  enum class State { Off, Synced, Pending, Unreachable, Failing };
+  enum class State { Off, Connecting, Synced, Pending, Unreachable, Failing };
   State Now = State::Off;
   int Pending = 0;   // tests in the outbox
   QString Problem;   // for Unreachable and Failing
   int64_t Uploaded = 0;  // tests this uploader stored
 };
 
-// The main window's one line: "实验室数据库：已同步", "实验室数据库：待上传 N 个测试",
+// The main window's one line: "实验室数据库：正在连接……" (until the server
+// first answered or failed), "实验室数据库：已同步", "实验室数据库：待上传 N 个测试",
 // "实验室数据库：无法连接：…", "实验室数据库：上传失败：…"; empty when off.
 QString LabStatusText(const LabStatus& status);
 

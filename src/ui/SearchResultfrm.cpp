@@ -204,7 +204,7 @@ void TfrmSearchResult::SearchLab(const SearchFilter& filter) {
   }
   setCursor(Qt::BusyCursor);
   struct Answer {
-    std::vector<SearchRow> Rows;
+    lab::LabSearchResult Found;
     QString Problem;
   };
   RunOffWindowThread<Answer>(
@@ -212,19 +212,21 @@ void TfrmSearchResult::SearchLab(const SearchFilter& filter) {
       [settings, f] {
         Answer a;
         try {
-          a.Rows = lab::SearchLabTests(settings, f);
+          a.Found = lab::SearchLabTests(settings, f);
         } catch (const lab::LabError& e) {
           a.Problem = e.Words();
         }
         return a;
       },
-      [this](Answer a) {
+      [this, f](Answer a) {
         unsetCursor();
         if (!a.Problem.isEmpty()) {
           notifier_.Error(QStringLiteral("实验室数据库查询失败：") + a.Problem);
           return;
         }
-        ShowRows(std::move(a.Rows), true);
+        const bool cut = a.Found.Cut;
+        ShowRows(std::move(a.Found.Rows), true);
+        if (cut) notifier_.Notice(lab::CutListNotice(f));
         emit LabSearchDone();
       });
 }

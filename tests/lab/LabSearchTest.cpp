@@ -42,30 +42,32 @@ class LabSearchTest : public ::testing::Test {
     settings_ = rigtest::FreshLabDatabase(rigtest::SharedLabServer());
     connection_ = std::make_unique<LabConnection>(settings_);
     EnsureLabSchema(*connection_);
-    int local = 0;
-    for (const Stored& s : kStored) {
-      TestSummary t = rigtest::LabSample(QString::fromUtf16(s.OpenType), QString::fromUtf16(s.Operator),
-                                         QDateTime(s.Day, QTime(s.Hour, 0)));
-      t.OutIndex = QString::fromLatin1(s.OutIndex);
-      t.CountDone = 3;
-      const SaveOutcome out{true, {}, QStringLiteral("/d/x.db"), ++local};
-      const std::array<int, 5> params{300, 400, 500, 0, 0};
-      LabTestRecord r = MakeLabRecord(QString::fromUtf8(s.Rig), {t, params, out, rigtest::LabActions(6)},
-                                      QStringLiteral("2026-04-02 10:00:00"));
-      ids_[s.OutIndex] = r.TestId;
-      UploadTest(*connection_, r);
-    }
+    for (const Stored& s : kStored) Store(s);
+  }
+
+  void Store(const Stored& s) {
+    TestSummary t = rigtest::LabSample(QString::fromUtf16(s.OpenType), QString::fromUtf16(s.Operator),
+                                       QDateTime(s.Day, QTime(s.Hour, 0)));
+    t.OutIndex = QString::fromLatin1(s.OutIndex);
+    t.CountDone = 3;
+    const SaveOutcome out{true, {}, QStringLiteral("/d/x.db"), ++local_};
+    const std::array<int, 5> params{300, 400, 500, 0, 0};
+    LabTestRecord r = MakeLabRecord(QString::fromUtf8(s.Rig), {t, params, out, rigtest::LabActions(6)},
+                                    QStringLiteral("2026-04-02 10:00:00"));
+    ids_[s.OutIndex] = r.TestId;
+    UploadTest(*connection_, r);
   }
 
   QStringList Found(const LabSearchFilter& f) {
     QStringList out;
-    for (const SearchRow& r : SearchLabTests(*connection_, f)) out << r.OutIndex;
+    for (const SearchRow& r : SearchLabTests(*connection_, f).Rows) out << r.OutIndex;
     return out;
   }
 
   LabSettings settings_;
   std::unique_ptr<LabConnection> connection_;
   std::map<std::string, QString> ids_;
+  int local_ = 0;
 };
 
 LabSearchFilter Filter(QDate from, QDate to) {
@@ -94,7 +96,7 @@ TEST_F(LabSearchTest, FiltersMatchChineseTextAnywhereAcrossRigs) {
          f.RigName = QStringLiteral("一号台");
          f.Base.OpenType = QStringLiteral("ZW");
        }, {"A1"}},
-      {"wildcard", [](LabSearchFilter& f) { f.Base.OpenType = QStringLiteral("六_化"); }, {"B2"}},
+      {"an underscore is typed text, not a wildcard", [](LabSearchFilter& f) { f.Base.OpenType = QStringLiteral("六_化"); }, {}},
       {"quote is a character", [](LabSearchFilter& f) { f.Base.WorkName = QStringLiteral("'"); }, {}},
       {"work area", [](LabSearchFilter& f) { f.Base.WorkArea = QStringLiteral("车间"); }, {"B2", "C1", "B1", "A2", "A1"}},
       {"oldest first", [](LabSearchFilter& f) { f.Base.Ascending = true; }, {"A1", "A2", "B1", "C1", "B2"}},
@@ -111,7 +113,7 @@ TEST_F(LabSearchTest, FiltersMatchChineseTextAnywhereAcrossRigs) {
 
 TEST_F(LabSearchTest, RowsShowTheRigAndTheLifeTestCounts) {
   LabSearchFilter f = Filter(QDate(2026, 4, 1), QDate(2026, 4, 1));
-  const std::vector<SearchRow> rows = SearchLabTests(*connection_, f);
+  const std::vector<SearchRow> rows = SearchLabTests(*connection_, f).Rows;
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].DetailPath, QStringLiteral("二号台"));
   EXPECT_EQ(rows[0].AutoID, ids_["B2"]);
@@ -139,4 +141,29 @@ TEST_F(LabSearchTest, AFoundTestOpensInTheDetailViewAsSaved) {
 
   EXPECT_THROW(FetchLabTest(*connection_, QStringLiteral("00000000-0000-0000-0000-000000000000"), folder.Path()),
                LabError);
+}
+
+TEST_F(LabSearchTest, TypedTextMatchesLiterallyAndACutListSaysSo) {
+  for (const char* odd : {"50%", "5_0", "a\\b"}) Store({"一号台", u"ZW32", u"张三", QDate(2026, 5, 1), 9, odd});
+  const struct {
+    const char* typed;
+    QStringList found;
+  } rows[] = {{"%", {"50%"}}, {"_", {"5_0"}}, {"\\", {"a\\b"}}, {"5", {"50%", "5_0"}}, {"0%", {"50%"}}};
+  for (const auto& row : rows) {
+    LabSearchFilter f = Filter(QDate(2026, 1, 1), QDate(2026, 12, 31));
+    f.Base.OutIndex = QString::fromLatin1(row.typed);
+    QStringList found = Found(f);
+    found.sort();
+    EXPECT_EQ(found, row.found) << row.typed;
+  }
+  LabSearchFilter all = Filter(QDate(2026, 1, 1), QDate(2026, 12, 31));
+  all.Limit = 3;
+  const LabSearchResult cut = SearchLabTests(*connection_, all);
+  EXPECT_TRUE(cut.Cut);
+  EXPECT_EQ(cut.Rows.size(), 3u);
+  EXPECT_TRUE(CutListNotice(all).contains(QStringLiteral("只列出了最新的 3 个")));
+  all.Limit = 8;  // exactly as many as stored
+  const LabSearchResult whole = SearchLabTests(*connection_, all);
+  EXPECT_FALSE(whole.Cut);
+  EXPECT_EQ(whole.Rows.size(), 8u);
 }

@@ -8,8 +8,11 @@
 
 #include <QFile>
 #include <atomic>
+#include <set>
 #include <thread>
 
+#include "core/GbkText.h"
+#include "core/RunLog.h"
 #include "lab/LabConnection.h"
 #include "lab/LabOutbox.h"
 #include "lab/LabSchema.h"
@@ -251,4 +254,46 @@ TEST(LabConnectionTest, EachProblemIsSaidInWords) {
     EXPECT_TRUE(said.startsWith(c.Expected)) << c.Case << ": " << said.toStdString();
     EXPECT_FALSE(said.contains(QStringLiteral("x:y"))) << c.Case;
   }
+}
+
+// From start-up on the status line says what the server does (never "已同步"
+// before it answered), and every return of a lost server is in the run log:
+// with nothing waiting, and with a test saved while it was away.
+TEST(LabUpload, TheStatusLineTellsTheServerFromStartUpAndEachReturnIsLogged) {
+  rigtest::LabServerProcess server;
+  ASSERT_GT(server.Info().Port, 0);
+  const LabSettings s = rigtest::FreshLabDatabase(server.Info());
+  rigtest::TempDir dir;
+  TRunLog log(dir.Path());
+  InstallRunLog(&log);
+  auto returns = [&] {
+    QFile f(log.FileName());
+    return f.open(QIODevice::ReadOnly) ? FromGbk(f.readAll()).count(QStringLiteral("实验室数据库已恢复连接")) : -1;
+  };
+  LabOutbox outbox(LabOutbox::PathIn(dir.Path()));
+  ASSERT_TRUE(server.Pause());
+  LabUploader uploader(s, outbox.Path(), kQuickRetries);
+  std::set<LabStatus::State> seen;
+  uploader.Start();
+  ASSERT_TRUE(rigtest::WaitFor([&] { return seen.insert(uploader.Status().Now), uploader.Status().Now == LabStatus::State::Unreachable; }, 30000));
+  EXPECT_FALSE(seen.count(LabStatus::State::Synced));
+  EXPECT_TRUE(LabStatusText(uploader.Status()).startsWith(QStringLiteral("实验室数据库：无法连接：服务器无法访问")))
+      << LabStatusText(uploader.Status()).toStdString();
+
+  const SaveOutcome out{true, {}, QStringLiteral("/d/1.db"), 1};
+  const ActionQueue actions = rigtest::LabActions(10);
+  for (int round = 1; round <= 2; ++round) {
+    if (round == 2) {  // lost while a test waits
+      ASSERT_TRUE(server.Pause());
+      outbox.Add(MakeLabRecord(s.RigName, {rigtest::LabSample(), {}, out, actions}, "2026-03-14 09:30:00"));
+      uploader.Wake();
+      ASSERT_TRUE(rigtest::WaitFor([&] { return uploader.Status().Now == LabStatus::State::Unreachable; }, 30000));
+    }
+    ASSERT_TRUE(server.Resume());
+    ASSERT_TRUE(rigtest::WaitFor([&] { return uploader.Status().Now == LabStatus::State::Synced; }, 30000)) << round;
+    EXPECT_EQ(returns(), round);
+  }
+  EXPECT_EQ(LabCount(s, "SELECT count(*) FROM lab_tests"), 1);
+  uploader.Stop();
+  InstallRunLog(nullptr);
 }
