@@ -100,7 +100,8 @@ void TfrmLabSettings::TestClick() {
   // The network is asked on a thread of its own; the answer comes back as a
   // queued signal, or nowhere if the dialog has gone meanwhile.
   QPointer<TfrmLabSettings> self(this);
-  std::thread([self, s, password]() mutable {
+  const int press = ++testPress_;
+  std::thread([self, s, password, press]() mutable {
     QTemporaryDir dir;  // a typed, unsaved password goes to a private password file
     if (!password.isEmpty() && dir.isValid()) {
       s.PassFile = dir.filePath(QStringLiteral("pgpass"));
@@ -110,7 +111,8 @@ void TfrmLabSettings::TestClick() {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return;
     QMetaObject::invokeMethod(
-        app, [self, words] { if (self) emit self->TestAnswered(words); }, Qt::QueuedConnection);
+        app, [self, words, press] { if (self && self->testPress_ == press) emit self->TestAnswered(words); },
+        Qt::QueuedConnection);
   }).detach();
 }
 

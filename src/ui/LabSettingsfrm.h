@@ -36,6 +36,7 @@ class TfrmLabSettings : public QDialog {
   QLineEdit* passFile_ = nullptr;
   QLineEdit* rigName_ = nullptr;
   QLabel* answer_ = nullptr;
+  int testPress_ = 0;  // the latest 测试连接: an earlier press's late answer is not shown
 };
 
 // Opens the dialog modally; true when the settings were saved.
