@@ -18,22 +18,40 @@ QByteArray EncodeStrict(QStringView text, bool* ok) {
 
 }  // namespace
 
+// Calls `each(character, its bytes or empty when GBK lacks it)` character by
+// character, a surrogate pair as one.
+template <typename Each>
+void EachCharacter(const QString& text, Each each) {
+  for (qsizetype i = 0; i < text.size();) {
+    const qsizetype len = (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2 : 1;
+    bool ok = false;
+    const QStringView character = QStringView(text).mid(i, len);
+    const QByteArray bytes = EncodeStrict(character, &ok);
+    each(character, ok ? bytes : QByteArray());
+    i += len;
+  }
+}
+
 QByteArray ToGbk(const QString& text) {
   bool ok = false;
   QByteArray whole = EncodeStrict(text, &ok);
   if (ok) return whole;
-  // Slow path: encode character by character (surrogate pairs together) so
-  // that only the characters GBK lacks turn into '?'.
+  // Slow path: only the characters GBK lacks turn into '?'.
   QByteArray out;
   out.reserve(text.size() * 2);
-  for (qsizetype i = 0; i < text.size();) {
-    qsizetype len = (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2 : 1;
-    bool charOk = false;
-    QByteArray bytes = EncodeStrict(QStringView(text).mid(i, len), &charOk);
-    out += charOk && !bytes.isEmpty() ? bytes : QByteArray("?");
-    i += len;
-  }
+  EachCharacter(text, [&out](QStringView, const QByteArray& bytes) { out += bytes.isEmpty() ? QByteArray("?") : bytes; });
   return out;
+}
+
+QString CharactersGbkLacks(const QString& text) {
+  bool ok = false;
+  EncodeStrict(text, &ok);
+  if (ok) return QString();
+  QString lacking;
+  EachCharacter(text, [&lacking](QStringView character, const QByteArray& bytes) {
+    if (bytes.isEmpty() && !lacking.contains(character)) lacking += character;
+  });
+  return lacking;
 }
 
 QString FromGbk(const QByteArray& bytes) {

@@ -11,6 +11,10 @@ namespace rig {
 // Character GBK cannot hold become "?"; the result is always valid GBK.
 QByteArray ToGbk(const QString& text);
 
+// The characters of `text` GBK cannot hold, each once, in the order they
+// first appear; empty when it can hold all of them.
+QString CharactersGbkLacks(const QString& text);
+
 // Byte sequences that are not GBK become U+FFFD; never fails.
 QString FromGbk(const QByteArray& bytes);
 

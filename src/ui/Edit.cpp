@@ -9,8 +9,48 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QToolTip>
+#include <algorithm>
+
+#include "core/GbkText.h"
 
 namespace rig {
+
+QString GbkRefusalText(const QString& lacking) {
+  QStringList quoted;
+  for (QChar c : lacking) {
+    if (!c.isLowSurrogate()) quoted << QString();
+    quoted.last() += c;
+  }
+  return QStringLiteral("“%1”无法输入：试验数据以 GBK 编码保存，GBK 中没有这个字符，保存后会变成“?”。请换一种写法。")
+      .arg(quoted.join(QStringLiteral("”“")));
+}
+
+void TEdit::SetGbkOnly(bool on) {
+  if (on == gbkOnly_) return;
+  gbkOnly_ = on;
+  accepted_ = text();
+  if (on) {
+    connect(this, &QLineEdit::textEdited, this, &TEdit::CheckEdited);
+    // Texts set by the program count as accepted (they come from GBK files).
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& t) {
+      if (CharactersGbkLacks(t).isEmpty()) accepted_ = t;
+    });
+  } else {
+    disconnect(this, nullptr, this, nullptr);
+  }
+}
+
+void TEdit::CheckEdited(const QString& edited) {
+  const QString lacking = CharactersGbkLacks(edited);
+  if (lacking.isEmpty()) return;
+  const int cursor = std::max(0, cursorPosition() - static_cast<int>(edited.size() - accepted_.size()));
+  setText(accepted_);
+  setCursorPosition(std::min(cursor, static_cast<int>(accepted_.size())));
+  lastRefusal_ = GbkRefusalText(lacking);
+  QToolTip::showText(mapToGlobal(QPoint(0, height())), lastRefusal_, this);
+  emit refused(lastRefusal_);
+}
 
 bool TEdit::IsDigitText(const QString& text) {
   for (QChar c : text)

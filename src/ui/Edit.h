@@ -15,11 +15,18 @@ class TEdit : public QLineEdit {
   void SetNumbersOnly(bool on) { numbersOnly_ = on; }
   bool NumbersOnly() const { return numbersOnly_; }
 
+  // Texts stored as GBK: a character GBK cannot hold, typed, pasted or
+  // dropped, is refused (the edit keeps what it had) and the operator is told
+  // which character and why, beside the edit and through refused().
+  void SetGbkOnly(bool on);
+  const QString& LastRefusal() const { return lastRefusal_; }
+
   // True when `text` may enter a digits-only edit: ASCII digits only.
   static bool IsDigitText(const QString& text);
 
  signals:
   void exited();
+  void refused(const QString& why);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -30,7 +37,15 @@ class TEdit : public QLineEdit {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  void CheckEdited(const QString& text);
+
   bool numbersOnly_ = false;
+  bool gbkOnly_ = false;
+  QString accepted_;  // the text before the operator's last edit
+  QString lastRefusal_;
 };
+
+// Why `lacking` (characters GBK cannot hold) cannot be entered.
+QString GbkRefusalText(const QString& lacking);
 
 }  // namespace rig

@@ -86,6 +86,7 @@ void TStationPanel::BuildParameterBox() {
   for (int f = 0; f < kIdentityFieldCount; ++f) {
     auto* edit = new TEdit(parameterBox_);
     edit->setObjectName(ComponentName("Edit", f + 1, design_.IdentityEditOffset));
+    edit->SetGbkOnly(true);  // saved as GBK: what it cannot hold is refused as typed
     edit->setGeometry(cells[f].EditLeft, 21, 70, kEditHeight);
     QLabel* label = NewLabel(parameterBox_, QString::fromUtf16(cells[f].Label), cells[f].LabelLeft, 0);
     label->move(cells[f].LabelLeft, CentredTop(21, label->height()));

@@ -101,3 +101,55 @@ TEST(EditExit, FiresWhenTheFocusMovesWithinTheWindowOnly) {
 
 }  // namespace
 }  // namespace rig
+
+namespace rig {
+namespace {
+
+// Each way a character comes in, with what GBK cannot hold (a rare CJK
+// extension A character, one beyond the BMP): refused whole,
+// the edit keeps its text and says which characters; what GBK holds goes in.
+TEST(EditGbkOnly, RefusesWhatGbkCannotHoldHoweverItComesInAndSaysWhich) {
+  const QString rare = QStringLiteral("䶮");
+  const QString beyond = QString::fromUcs4(U"\U00020BB7");  // 𠮷
+  struct Row {
+    const char* way;
+    QString entered;
+    QString expected;   // the text afterwards, starting from "刘"
+    QString named;      // characters the refusal names; empty: accepted
+  } rows[] = {
+      {"typed", rare, QStringLiteral("刘"), rare},
+      {"typed", QStringLiteral("德华"), QStringLiteral("刘德华"), {}},
+      {"committed", beyond, QStringLiteral("刘"), beyond},
+      {"pasted", QStringLiteral("A") + rare + beyond + rare, QStringLiteral("刘"), rare + QStringLiteral("”“") + beyond},
+      {"pasted", QStringLiteral("-12"), QStringLiteral("刘-12"), {}},
+      {"dropped", QStringLiteral("x") + beyond, QStringLiteral("刘"), beyond},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.way);
+    DropTarget edit;
+    edit.SetGbkOnly(true);
+    edit.setText(QStringLiteral("刘"));
+    QStringList told;
+    QObject::connect(&edit, &TEdit::refused, [&told](const QString& why) { told << why; });
+    const QString way = QString::fromLatin1(row.way);
+    if (way == "typed") {
+      SendText(&edit, row.entered);
+    } else if (way == "committed") {
+      Commit(&edit, row.entered);
+    } else if (way == "pasted") {
+      QApplication::clipboard()->setText(row.entered);
+      QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    } else {
+      edit.Drop(row.entered);
+    }
+    EXPECT_EQ(edit.text(), row.expected);
+    ASSERT_EQ(told.size(), row.named.isEmpty() ? 0 : 1);
+    if (!row.named.isEmpty()) {
+      EXPECT_TRUE(told[0].startsWith(QStringLiteral("“") + row.named + QStringLiteral("”无法输入"))) << told[0].toStdString();
+      EXPECT_EQ(edit.LastRefusal(), told[0]);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rig
