@@ -49,6 +49,7 @@ PdfOutcome WriteManualPdf(const ManualInput& input, const QString& path) {
   if (!manual.Compose(input, body, &out.error)) return out;
   QTextDocument& doc = manual.Document();
   out.pages = manual.PageCount();
+  out.contents = manual.Contents();
 
   QPainter p;
   if (!p.begin(&writer)) {

@@ -10,6 +10,7 @@ struct PdfOutcome {
   bool ok = false;
   QString error;
   int pages = 0;
+  QList<ContentsEntry> contents;  // as the contents pages list them
 };
 
 // The file at `path` is replaced only by a complete manual.
