@@ -8,7 +8,7 @@
 namespace rig::manual {
 namespace {
 
-constexpr int kBand = 28;  // running head and page number, each, in pixels
+constexpr int kBand = 36;  // running head and page number, each, in pixels
 
 void DrawHeadAndFoot(QPainter& p, const TManualDocument& manual, const QString& title, int page, int pages,
                      qreal width, qreal height) {
@@ -17,12 +17,12 @@ void DrawHeadAndFoot(QPainter& p, const TManualDocument& manual, const QString& 
   p.setFont(small);
   p.setPen(QColor(0x60, 0x60, 0x60));
   if (page > 1) {
-    const QRectF head(0, 0, width, kBand - 8);
+    const QRectF head(0, 0, width, kBand - 16);
     p.drawText(head, Qt::AlignLeft | Qt::AlignBottom, title);
     p.drawText(head, Qt::AlignRight | Qt::AlignBottom, manual.ChapterOfPage(page));
-    p.drawLine(QPointF(0, kBand - 4), QPointF(width, kBand - 4));
+    p.drawLine(QPointF(0, kBand - 12), QPointF(width, kBand - 12));
   }
-  p.drawText(QRectF(0, height - kBand + 8, width, kBand - 8), Qt::AlignHCenter | Qt::AlignTop,
+  p.drawText(QRectF(0, height - kBand + 14, width, kBand - 14), Qt::AlignHCenter | Qt::AlignTop,
              QStringLiteral("%1 / %2").arg(page).arg(pages));
 }
 
