@@ -1,4 +1,4 @@
-// render-mainwindow OUT.png [--unlocked] [--live] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|about|search|detail]
+// render-mainwindow OUT.png [--unlocked] [--live] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|lab|about|search|detail]
 //
 // Builds the main window in a scratch folder (its own Config.ini and Log/),
 // shows it offscreen at the design size 1277 x 1021 and saves what it draws.
@@ -8,8 +8,9 @@
 // --unlocked draws both stations as after a successful handshake; --crop
 // keeps one part of the picture and --zoom enlarges it N times, to look at it
 // closely; --form draws the
-// settings dialog, the about box, the search window (one saved test listed)
-// or the detail window (design contents) instead, at --size; --live draws
+// settings dialog, the lab database settings, the about box, the search
+// window (one saved test listed) or the detail window of that test instead,
+// at --size; --live draws
 // both stations in the middle of long tests, with the live view filled from
 // runs played on a made-up clock.
 #include <QApplication>
@@ -24,6 +25,7 @@
 #include "rigsim/PseudoTerminal.h"
 #include "storage/RecordStore.h"
 #include "storage/Schema.h"
+#include "ui/LabSettingsfrm.h"
 #include "ui/Mainfrm.h"
 #include "ui/SearchDetailfrm.h"
 #include "ui/SearchResultfrm.h"
@@ -48,8 +50,9 @@ class SilentNotifier : public rig::INotifier {
   }
 };
 
-// The search window over a folder with one saved test, listed.
-std::unique_ptr<QWidget> SearchWindowWithOneTest(rig::TfrmHX4417& window, const QString& exeDir) {
+// One saved life test of 12 cycles, B1 refusing to close in the 5th, in the
+// folder `exeDir`; its AutoID.
+int64_t SaveOneTest(const QString& exeDir) {
   rig::EnsureTable((exeDir + QStringLiteral("SaveData.db")).toUtf8(), QStringLiteral("TestInfo"));
   rig::EnsureTable((exeDir + QStringLiteral("SpaceData.db")).toUtf8(), QStringLiteral("ControlState"));
   rig::TestSummary test;
@@ -61,12 +64,42 @@ std::unique_ptr<QWidget> SearchWindowWithOneTest(rig::TfrmHX4417& window, const 
   test.EndTime = QDateTime::currentDateTime();
   test.Mode = 17;
   for (int n = 1; n <= 20; ++n) test.ParamTexts[n - 1] = QString::number(n * 10);
-  test.CountDone = 12345;
-  rig::ActionQueue none;
-  rig::WriteTestRecord(exeDir, test, none);
+  test.ParamTexts[6] = test.ParamTexts[7] = QStringLiteral("10");  // delays in s
+  test.ParamTexts[8] = QStringLiteral("12");
+  test.CountDone = 12;
+  test.IgnoreRefusals = false;
+  rig::ActionQueue actions;
+  for (int32_t c = 1; c <= 12; ++c) {
+    for (int a = 0; a < 2; ++a) {  // 单分单合: open, then close
+      auto r = std::make_unique<rig::ActionRecord>();
+      r->Count = c;
+      r->ActionNo = 2 * (c - 1) + a + 1;
+      for (int b = 0; b < 3; ++b) r->Closed[b] = a;
+      if (c == 5 && a == 1) {
+        r->Closed[1] = 0;
+        r->Marks[1] = QStringLiteral("拒合");
+      }
+      actions.push_back(std::move(r));
+    }
+  }
+  return rig::WriteTestRecord(exeDir, test, actions).AutoId;
+}
+
+// The search window over a folder with one saved test, listed.
+std::unique_ptr<QWidget> SearchWindowWithOneTest(rig::TfrmHX4417& window, const QString& exeDir) {
+  SaveOneTest(exeDir);
   auto search = std::make_unique<rig::TfrmSearchResult>(exeDir, window.Notifier(), &window);
   search->BitBtn3Click();
   return search;
+}
+
+// The detail window of that test.
+std::unique_ptr<QWidget> DetailWindowOfOneTest(rig::TfrmHX4417& window, const QString& exeDir) {
+  const int64_t id = SaveOneTest(exeDir);
+  auto detail = std::make_unique<rig::TfrmSearchDetail>(exeDir, window.Notifier(), &window);
+  detail->SetAutoId(QString::number(id));
+  detail->FormShow();
+  return detail;
 }
 
 class Nowhere : public rig::IStationWriter {
@@ -163,8 +196,9 @@ int main(int argc, char* argv[]) {
       out = args[i];
     }
   }
-  if (out.isEmpty() || !size.isValid()) {
-    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--live] [--form setcomm|about|search|detail]\n";
+  const QStringList forms{QString(), "setcomm", "lab", "about", "search", "detail"};
+  if (out.isEmpty() || !size.isValid() || !forms.contains(form)) {
+    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--live] [--form setcomm|lab|about|search|detail]\n";
     return 2;
   }
 
@@ -200,12 +234,14 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<QWidget> dialog;
     if (form == QLatin1String("setcomm"))
       dialog = std::make_unique<rig::TfrmSetComm>(window.Shared(), window.Notifier(), &window);
+    else if (form == QLatin1String("lab"))
+      dialog = std::make_unique<rig::TfrmLabSettings>(scratch.path() + QLatin1Char('/'), window.Notifier(), &window);
     else if (form == QLatin1String("about"))
       dialog = std::make_unique<rig::TFrmAbout>(&window);
     else if (form == QLatin1String("search"))
       dialog = SearchWindowWithOneTest(window, scratch.path() + QLatin1Char('/'));
     else if (form == QLatin1String("detail"))
-      dialog = std::make_unique<rig::TfrmSearchDetail>(scratch.path() + QLatin1Char('/'), window.Notifier(), &window);
+      dialog = DetailWindowOfOneTest(window, scratch.path() + QLatin1Char('/'));
     if (dialog && (form == QLatin1String("search") || form == QLatin1String("detail"))) dialog->resize(size);
     if (dialog) {
       dialog->show();

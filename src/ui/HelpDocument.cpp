@@ -25,4 +25,10 @@ bool OpenHelpDocument(const QString& helpFileName, const QString& exeDir, const 
   return true;
 }
 
+QString HelpMissingText(const QString& helpFileName) {
+  const QString where = helpFileName.isEmpty() ? QStringLiteral("（未指定文件名）")
+                                               : QDir::toNativeSeparators(QFileInfo(helpFileName).absoluteFilePath());
+  return QStringLiteral("找不到帮助文档：%1\n请把帮助文档放在该处，或在 Config.ini 的 HelpFileName 中指定它。").arg(where);
+}
+
 }  // namespace rig

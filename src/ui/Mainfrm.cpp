@@ -381,7 +381,10 @@ void TfrmHX4417::N7Click() {
   DisconnectAllStations([this] { close(); });
 }
 
-void TfrmHX4417::N8Click() { OpenHelpDocument(shared_.HelpFileName, shared_.ExeDir, helpOpener_); }
+void TfrmHX4417::N8Click() {
+  if (!OpenHelpDocument(shared_.HelpFileName, shared_.ExeDir, helpOpener_))
+    notifier_->Notice(HelpMissingText(shared_.HelpFileName));
+}
 
 void TfrmHX4417::N9Click() { ShowAbout(this); }
 

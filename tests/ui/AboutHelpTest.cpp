@@ -71,5 +71,29 @@ TEST(HelpDocument, OpensOnlyAnExistingFileAsNamed) {
   QDir::setCurrent(previous);
 }
 
+// The notice names the file where it was looked for: a bare name in the
+// current directory.
+TEST(HelpDocument, MissingTextNamesThePlaceLookedIn) {
+  rigtest::TempDir workDir;
+  const QString previous = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(workDir.Path()));
+  const QString here = QDir::currentPath();
+  const struct {
+    QString name, place;
+  } rows[] = {
+      {QStringLiteral("Help.doc"), here + QStringLiteral("/Help.doc")},
+      {QStringLiteral("docs/Manual.pdf"), here + QStringLiteral("/docs/Manual.pdf")},
+      {QStringLiteral("/opt/rig/Manual.pdf"), QStringLiteral("/opt/rig/Manual.pdf")},
+      {QString(), QStringLiteral("（未指定文件名）")},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(HelpMissingText(r.name),
+              QStringLiteral("找不到帮助文档：") + r.place +
+                  QStringLiteral("\n请把帮助文档放在该处，或在 Config.ini 的 HelpFileName 中指定它。"))
+        << r.name.toStdString();
+  }
+  QDir::setCurrent(previous);
+}
+
 }  // namespace
 }  // namespace rig

@@ -497,10 +497,13 @@ TEST_F(MainWindowTest, HelpHandsTheConfiguredDocumentToTheDesktop) {
   EXPECT_EQ(opened, (QStringList{dir.File(QStringLiteral("manual.doc")), dir.Path()}));
 
   opened.clear();
+  // A missing document is said so, with the place it was looked for.
   window->Shared().HelpFileName = dir.File(QStringLiteral("missing.doc"));
   Find<QAction>("N8")->trigger();
   EXPECT_TRUE(opened.isEmpty());
-  EXPECT_TRUE(notifier->notices.empty());
+  ASSERT_EQ(notifier->notices.size(), 1u);
+  EXPECT_TRUE(notifier->notices[0].text.startsWith(QStringLiteral("找不到帮助文档：") + dir.File("missing.doc") + "\n"))
+      << notifier->notices[0].text.toStdString();
 }
 
 TEST_F(MainWindowTest, StopAllStationsAndQuitClosesTheWindow) {
