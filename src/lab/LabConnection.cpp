@@ -106,10 +106,25 @@ bool LabConnection::Alive() const { return conn_ && PQstatus(conn_) == CONNECTIO
 
 QString LabConnection::LastError() const { return FirstLine(PQerrorMessage(conn_)); }
 
+QString RefusalText(const QString& sqlState, const QString& serverLine) {
+  const QString why = sqlState.startsWith(QLatin1String("23"))
+                          ? QStringLiteral("与实验室数据库的规定或已有数据冲突")
+                          : QStringLiteral("数据不被实验室数据库接受（内容超出其范围或长度）");
+  return QStringLiteral("%1（SQLSTATE %2：%3）").arg(why, sqlState, serverLine);
+}
+
+LabError StatementError(const pg_result* r, const QString& serverLine) {
+  const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+  const QString sqlState = QString::fromLatin1(state ? state : "");
+  LabError probe(QString(), sqlState);
+  if (probe.RefusesTheTest()) return LabError(RefusalText(sqlState, serverLine), sqlState);
+  return LabError(QStringLiteral("服务器报错：") + serverLine, sqlState);
+}
+
 void LabConnection::Exec(const char* sql) {
   PgResult r(PQexec(conn_, sql));
   const ExecStatusType st = PQresultStatus(r.get());
-  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) throw LabError(QStringLiteral("服务器报错：") + LastError());
+  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) throw StatementError(r.get(), LastError());
 }
 
 PgResult LabConnection::Query(const char* sql, const std::vector<std::string>& params) {
@@ -118,7 +133,7 @@ PgResult LabConnection::Query(const char* sql, const std::vector<std::string>& p
   for (const std::string& p : params) values.push_back(p.c_str());
   PgResult r(PQexecParams(conn_, sql, static_cast<int>(values.size()), nullptr, values.data(), nullptr, nullptr, 0));
   const ExecStatusType st = PQresultStatus(r.get());
-  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) throw LabError(QStringLiteral("服务器报错：") + LastError());
+  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) throw StatementError(r.get(), LastError());
   return r;
 }
 

@@ -20,12 +20,27 @@ class LabInterrupt;
 // A failed statement or a lost connection; Words() is for the operator.
 class LabError : public std::runtime_error {
  public:
-  explicit LabError(const QString& words) : std::runtime_error(words.toStdString()), words_(words) {}
+  explicit LabError(const QString& words, QString sqlState = {})
+      : std::runtime_error(words.toStdString()), words_(words), sqlState_(std::move(sqlState)) {}
   const QString& Words() const { return words_; }
+  // The server's SQLSTATE for a failed statement; empty for a connection.
+  const QString& SqlState() const { return sqlState_; }
+  // The server refused this test's data (a data exception or a constraint
+  // it breaks): other tests may still go up.
+  bool RefusesTheTest() const { return sqlState_.startsWith(QLatin1String("22")) || sqlState_.startsWith(QLatin1String("23")); }
 
  private:
   QString words_;
+  QString sqlState_;
 };
+
+// Why the server refused a test, in words: by its SQLSTATE class, with the
+// server's own first line after it.
+QString RefusalText(const QString& sqlState, const QString& serverLine);
+
+// The LabError of a statement that failed with result `r` (its SQLSTATE)
+// and `serverLine`: refused data said as such.
+LabError StatementError(const pg_result* r, const QString& serverLine);
 
 // What a failed connection attempt means, from libpq's message: "服务器无法
 // 访问：…", "登录被拒绝：…", "数据库不存在：…", else "连接失败：…".

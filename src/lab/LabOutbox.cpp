@@ -17,7 +17,10 @@ std::unique_ptr<TSQLiteDatabase> Open(const QString& path) {
   db->RunSQL("PRAGMA synchronous=EXTRA");
   db->RunSQL(
       "CREATE TABLE IF NOT EXISTS Outbox(Seq INTEGER PRIMARY KEY AUTOINCREMENT, TestId TEXT NOT NULL UNIQUE, "
-      "Summary TEXT NOT NULL, Actions BLOB NOT NULL)");
+      "Summary TEXT NOT NULL, Actions BLOB NOT NULL, Aside TEXT)");
+  // An outbox from before tests could be set aside gets the column.
+  if (db->QueryTable("SELECT 1 FROM pragma_table_info('Outbox') WHERE name='Aside'")->RowCount() == 0)
+    db->RunSQL("ALTER TABLE Outbox ADD COLUMN Aside TEXT");
   return db;
 }
 
@@ -31,7 +34,7 @@ void LabOutbox::Add(const LabTestRecord& r) {
 
 std::optional<LabTestRecord> LabOutbox::Oldest() const {
   auto db = Open(path_);
-  auto t = db->QueryTable("SELECT Summary, Actions FROM Outbox ORDER BY Seq LIMIT 1");
+  auto t = db->QueryTable("SELECT Summary, Actions FROM Outbox WHERE Aside IS NULL ORDER BY Seq LIMIT 1");
   if (t->IsAtEnd()) return std::nullopt;
   return LabTestRecord::FromJson(t->ValueText(0), t->ValueText(1));
 }
@@ -43,7 +46,17 @@ void LabOutbox::Remove(const QString& testId) {
 
 int LabOutbox::Count() const {
   auto db = Open(path_);
-  return static_cast<int>(db->QueryTable("SELECT count(*) FROM Outbox")->ValueInteger(0));
+  return static_cast<int>(db->QueryTable("SELECT count(*) FROM Outbox WHERE Aside IS NULL")->ValueInteger(0));
+}
+
+void LabOutbox::SetAside(const QString& testId, const QString& reason) {
+  auto db = Open(path_);
+  db->RunSQL("UPDATE Outbox SET Aside = ?2 WHERE TestId = ?1", {testId.toUtf8(), reason.toUtf8()});
+}
+
+int LabOutbox::AsideCount() const {
+  auto db = Open(path_);
+  return static_cast<int>(db->QueryTable("SELECT count(*) FROM Outbox WHERE Aside IS NOT NULL")->ValueInteger(0));
 }
 
 }  // namespace rig::lab

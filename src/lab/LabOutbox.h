@@ -19,12 +19,17 @@ class LabOutbox {
   // Keeps the test; a test id already there is kept once. Throws
   // ESQLiteException.
   void Add(const LabTestRecord& record);
-  // The test waiting longest, or nothing. Throws ESQLiteException.
+  // The test waiting longest (not set aside), or nothing. Throws ESQLiteException.
   std::optional<LabTestRecord> Oldest() const;
   // Forgets the test (after the server committed it). Throws ESQLiteException.
   void Remove(const QString& testId);
-  // Tests waiting. Throws ESQLiteException.
+  // Tests waiting, those set aside not counted. Throws ESQLiteException.
   int Count() const;
+  // Keeps a test the server refused, with the reason, out of the way of the
+  // others: it is no longer sent, and stays in the file. Throws ESQLiteException.
+  void SetAside(const QString& testId, const QString& reason);
+  // Tests set aside. Throws ESQLiteException.
+  int AsideCount() const;
 
  private:
   QString path_;

@@ -9,17 +9,18 @@ namespace {
 
 constexpr qsizetype kCopyChunk = 512 * 1024;
 
-[[noreturn]] void Fail(LabConnection& c) {
+// `failed`: the failed statement's result, for its SQLSTATE.
+[[noreturn]] void Fail(LabConnection& c, const pg_result* failed = nullptr) {
   // A lost connection is the server gone, said as a failed connect says it.
   if (!c.Alive()) throw LabError(ConnectProblemText(c.Settings(), c.LastError()));
-  throw LabError(QStringLiteral("服务器报错：") + c.LastError());
+  throw StatementError(failed, c.LastError());
 }
 
 void SendActions(LabConnection& c, const LabTestRecord& r, const UploadHook& hook) {
   PgResult start(PQexec(c.Handle(),
                         "COPY lab_actions(test_id, seq, deal_times, cz_deal_times, state1, state2, state3, mark1, "
                         "mark2, mark3) FROM STDIN"));
-  if (PQresultStatus(start.get()) != PGRES_COPY_IN) Fail(c);
+  if (PQresultStatus(start.get()) != PGRES_COPY_IN) Fail(c, start.get());
   const QByteArray prefix = r.TestId.toLatin1() + '\t';
   const QByteArray& lines = r.ActionLines;
   QByteArray chunk;
@@ -42,12 +43,12 @@ void SendActions(LabConnection& c, const LabTestRecord& r, const UploadHook& hoo
     }
   }
   if (PQputCopyEnd(c.Handle(), nullptr) != 1) Fail(c);
-  bool ok = true;
+  PgResult failed;
   while (PGresult* res = PQgetResult(c.Handle())) {
-    if (PQresultStatus(res) != PGRES_COMMAND_OK) ok = false;
-    PQclear(res);
+    if (PQresultStatus(res) != PGRES_COMMAND_OK && !failed) failed.reset(res);
+    else PQclear(res);
   }
-  if (!ok) Fail(c);
+  if (failed) Fail(c, failed.get());
 }
 
 }  // namespace
@@ -88,7 +89,7 @@ bool UploadTest(LabConnection& c, const LabTestRecord& r, const UploadHook& hook
         "detail_name, action_count, saved_at, refused_closings, refused_openings, refusals_found_by) "
         "VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14,$15,$16,$17,$18,$19,$20,$21,$22,$23,$24) ON CONFLICT (test_id) DO NOTHING RETURNING 1",
         static_cast<int>(values.size()), nullptr, values.data(), nullptr, nullptr, 0));
-    if (PQresultStatus(inserted.get()) != PGRES_TUPLES_OK) Fail(c);
+    if (PQresultStatus(inserted.get()) != PGRES_TUPLES_OK) Fail(c, inserted.get());
     const bool fresh = PQntuples(inserted.get()) == 1;
     if (fresh) {
       if (hook) hook(UploadStage::SummaryInserted);
@@ -96,7 +97,8 @@ bool UploadTest(LabConnection& c, const LabTestRecord& r, const UploadHook& hook
     }
     PgResult commit(PQexec(c.Handle(), "COMMIT"));
     // An aborted transaction answers COMMIT with "ROLLBACK".
-    if (PQresultStatus(commit.get()) != PGRES_COMMAND_OK || QByteArray(PQcmdStatus(commit.get())) != "COMMIT") Fail(c);
+    if (PQresultStatus(commit.get()) != PGRES_COMMAND_OK || QByteArray(PQcmdStatus(commit.get())) != "COMMIT")
+      Fail(c, commit.get());
     return fresh;
   } catch (...) {
     if (PQstatus(c.Handle()) == CONNECTION_OK && PQtransactionStatus(c.Handle()) != PQTRANS_IDLE)

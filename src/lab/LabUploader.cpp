@@ -10,18 +10,27 @@
 
 namespace rig::lab {
 
-QString LabStatusText(const LabStatus& s) {
+QString WaitedText(qint64 seconds) {
+  if (seconds < 3600) return QStringLiteral("%1 分钟").arg(std::max<qint64>(1, seconds / 60));
+  if (seconds < 2 * 86400) return QStringLiteral("%1 小时").arg(seconds / 3600);
+  return QStringLiteral("%1 天").arg(seconds / 86400);
+}
+
+QString LabStatusText(const LabStatus& s, const QDateTime& now) {
   const QString head = QStringLiteral("实验室数据库：");
-  const QString waiting = s.Pending > 0 ? QStringLiteral("（待上传 %1 个测试）").arg(s.Pending) : QString();
+  QString pending = QStringLiteral("待上传 %1 个测试").arg(s.Pending);
+  if (s.Pending > 0 && s.OldestSaved.isValid())
+    pending += QStringLiteral("，最早的已等待 %1").arg(WaitedText(s.OldestSaved.secsTo(now)));
+  const QString waiting = s.Pending > 0 ? QStringLiteral("（%1）").arg(pending) : QString();
+  const QString aside =
+      s.Aside > 0 ? QStringLiteral("；%1 个测试被服务器拒收，已搁置：%2").arg(s.Aside).arg(s.LastAside) : QString();
   switch (s.Now) {
     case LabStatus::State::Off: return QString();
     case LabStatus::State::Connecting: return head + QStringLiteral("正在连接……");
-    case LabStatus::State::Synced: return head + QStringLiteral("已同步");
-    case LabStatus::State::Pending: return head + QStringLiteral("待上传 %1 个测试").arg(s.Pending);
-    case LabStatus::State::Unreachable:
-      return head + QStringLiteral("无法连接：") + s.Problem + waiting;
-    case LabStatus::State::Failing:
-      return head + QStringLiteral("上传失败：") + s.Problem + waiting;
+    case LabStatus::State::Synced: return head + QStringLiteral("已同步") + aside;
+    case LabStatus::State::Pending: return head + pending + aside;
+    case LabStatus::State::Unreachable: return head + QStringLiteral("无法连接：") + s.Problem + waiting + aside;
+    case LabStatus::State::Failing: return head + QStringLiteral("上传失败：") + s.Problem + waiting + aside;
   }
   return QString();
 }
@@ -94,6 +103,27 @@ void LabUploader::Publish(LabStatus::State state, int pending, const QString& pr
   status_.Problem = problem;
 }
 
+void LabUploader::PublishOutbox(const LabOutbox& outbox) {
+  const std::optional<LabTestRecord> oldest = outbox.Oldest();
+  const int aside = outbox.AsideCount();
+  std::lock_guard lock(mutex_);
+  status_.OldestSaved = oldest ? QDateTime::fromString(oldest->SavedAt, QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QDateTime();
+  status_.Aside = aside;
+}
+
+bool LabUploader::SetAside(LabOutbox& outbox, const LabTestRecord& refused, const LabError& refusal) {
+  try {
+    outbox.SetAside(refused.TestId, refusal.Words());
+    WriteLog(QStringLiteral("实验室数据库拒收测试（%1，出厂编号 %2，保存于 %3），已搁置在待上传文件中：%4")
+                 .arg(refused.RigName, refused.OutIndex, refused.SavedAt, refusal.Words()));
+    std::lock_guard lock(mutex_);
+    status_.LastAside = refusal.Words();
+    return true;
+  } catch (const ESQLiteException&) {
+    return false;
+  }
+}
+
 void LabUploader::Pause(std::chrono::milliseconds pause) {
   std::unique_lock lock(mutex_);
   wake_.wait_for(lock, pause, [this] { return stopping_ || woken_; });
@@ -115,6 +145,7 @@ void LabUploader::Run() {
     int pending = 0;
     try {
       pending = outbox.Count();
+      PublishOutbox(outbox);
       // Connected first, even with nothing to send: the status line says
       // what the server does from start-up on, and a lost server's return
       // is noticed (and logged) whether or not a test waits.
@@ -136,7 +167,11 @@ void LabUploader::Run() {
         failures = 0;
         {
           std::lock_guard lock(mutex_);
-          if (!woken_) status_ = {LabStatus::State::Synced, 0, QString(), status_.Uploaded};  // else: added meanwhile
+          if (!woken_) {  // else: added meanwhile
+            status_.Now = LabStatus::State::Synced;
+            status_.Pending = 0;
+            status_.Problem.clear();
+          }
         }
         Pause(std::chrono::seconds(30));
         continue;
@@ -144,7 +179,14 @@ void LabUploader::Run() {
       if (failures == 0) Publish(LabStatus::State::Pending, pending, QString());
       const std::optional<LabTestRecord> next = outbox.Oldest();
       if (!next) continue;
-      UploadTest(*connection, *next, hook_);
+      try {
+        UploadTest(*connection, *next, hook_);
+      } catch (const LabError& e) {
+        // This test's data refused on a working connection: kept aside, the
+        // others go on at once.
+        if (connection->Alive() && e.RefusesTheTest() && SetAside(outbox, *next, e)) continue;
+        throw;
+      }
       outbox.Remove(next->TestId);  // committed on the server: now it may go
       {
         std::lock_guard lock(mutex_);

@@ -4,6 +4,7 @@
 // the server cannot be reached it waits with growing pauses and keeps every
 // test. Nothing here ever runs on the window thread except Wake(),
 // Status() and Stop(), which never wait on the network.
+#include <QDateTime>
 #include <QString>
 #include <atomic>
 #include <chrono>
@@ -17,18 +18,29 @@
 
 namespace rig::lab {
 
+class LabError;
+class LabOutbox;
+
 struct LabStatus {
   enum class State { Off, Connecting, Synced, Pending, Unreachable, Failing };
   State Now = State::Off;
   int Pending = 0;   // tests in the outbox
   QString Problem;   // for Unreachable and Failing
   int64_t Uploaded = 0;  // tests this uploader stored
+  QDateTime OldestSaved;  // when the oldest pending test was saved (invalid: unknown)
+  int Aside = 0;          // tests the server refused, kept in the outbox
+  QString LastAside;      // why the last of them was refused
 };
 
 // The main window's one line: "实验室数据库：正在连接……" (until the server
 // first answered or failed), "实验室数据库：已同步", "实验室数据库：待上传 N 个测试",
 // "实验室数据库：无法连接：…", "实验室数据库：上传失败：…"; empty when off.
-QString LabStatusText(const LabStatus& status);
+// Pending tests say how long the oldest has waited at `now`; tests set
+// aside are counted after.
+QString LabStatusText(const LabStatus& status, const QDateTime& now = QDateTime::currentDateTime());
+
+// "3 分钟", "2 小时", "5 天": how long a test has waited.
+QString WaitedText(qint64 seconds);
 
 struct RetryPauses {
   std::chrono::milliseconds First{1000};
@@ -71,6 +83,10 @@ class LabUploader {
  private:
   void Run();
   void Publish(LabStatus::State state, int pending, const QString& problem);
+  // The outbox's oldest pending test and the tests set aside, into the status.
+  void PublishOutbox(const LabOutbox& outbox);
+  // Sets the test just refused aside; false when it could not.
+  bool SetAside(LabOutbox& outbox, const LabTestRecord& refused, const LabError& refusal);
   // Sleeps until woken, stopped or `pause` has passed.
   void Pause(std::chrono::milliseconds pause);
 

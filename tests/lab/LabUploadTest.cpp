@@ -52,6 +52,7 @@ SearchFilter March14() {
 }
 
 bool Synced(const LabService& service) { return service.Status().Now == LabStatus::State::Synced; }
+bool Synced(const LabUploader& uploader) { return uploader.Status().Now == LabStatus::State::Synced; }
 
 }  // namespace
 
@@ -296,4 +297,63 @@ TEST(LabUpload, TheStatusLineTellsTheServerFromStartUpAndEachReturnIsLogged) {
   EXPECT_EQ(LabCount(s, "SELECT count(*) FROM lab_tests"), 1);
   uploader.Stop();
   InstallRunLog(nullptr);
+}
+
+// A test the server refuses (a constraint it breaks, a text longer than the
+// column) is set aside with the reason in words, and the tests after it go
+// up at once; the status line counts it and says how long tests have waited.
+TEST(LabUpload, ARefusedTestIsSetAsideAndTheOthersGoOn) {
+  const struct {
+    const char* Case;
+    const char* Alter;
+    QString OutIndex, Operator;
+    const char* SqlState;
+    QString Words;
+  } cases[] = {
+      {"a constraint it breaks", "ALTER TABLE lab_tests ADD CONSTRAINT no_bad CHECK (out_index <> 'BAD')",
+       QStringLiteral("BAD"), QStringLiteral("张三"), "23514", QStringLiteral("与实验室数据库的规定或已有数据冲突")},
+      {"a text longer than its column", "ALTER TABLE lab_tests ALTER COLUMN work_name TYPE varchar(4)",
+       QStringLiteral("OK1"), QStringLiteral("欧阳文忠公醉翁"), "22001", QStringLiteral("数据不被实验室数据库接受")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Case);
+    const LabSettings s = rigtest::FreshLabDatabase(rigtest::SharedLabServer());
+    {
+      LabConnection setup(s);
+      EnsureLabSchema(setup);
+    }
+    LabScalar(s, c.Alter);
+    rigtest::TempDir dir;
+    LabOutbox outbox(LabOutbox::PathIn(dir.Path()));
+    const SaveOutcome out{true, {}, QStringLiteral("/d/1.db"), 1};
+    const ActionQueue actions = rigtest::LabActions(10);
+    TestSummary refusedTest = rigtest::LabSample(QStringLiteral("ZW32"), c.Operator);
+    refusedTest.OutIndex = c.OutIndex;
+    const LabTestRecord refused = MakeLabRecord(s.RigName, {refusedTest, {}, out, actions}, "2026-03-14 09:30:00");
+    const LabTestRecord good = MakeLabRecord(s.RigName, {rigtest::LabSample(), {}, out, actions}, "2026-03-14 09:40:00");
+    outbox.Add(refused);
+    outbox.Add(good);
+
+    LabUploader uploader(s, outbox.Path(), kQuickRetries);
+    uploader.Start();
+    ASSERT_TRUE(rigtest::WaitFor([&] { return Synced(uploader) && uploader.Status().Aside == 1; }, 20000))
+        << LabStatusText(uploader.Status()).toStdString();
+    ExpectStoredOnce(s, good.TestId, 10);
+    EXPECT_EQ(LabCount(s, QStringLiteral("SELECT count(*) FROM lab_tests WHERE test_id = '%1'").arg(refused.TestId)), 0);
+    EXPECT_EQ(outbox.Count(), 0);
+    EXPECT_EQ(outbox.AsideCount(), 1);
+    const QString line = LabStatusText(uploader.Status());
+    EXPECT_TRUE(line.contains(QStringLiteral("1 个测试被服务器拒收，已搁置：") + c.Words)) << line.toStdString();
+    EXPECT_TRUE(line.contains(QLatin1String(c.SqlState))) << line.toStdString();
+    uploader.Stop();
+  }
+  // How long the oldest pending test has waited.
+  LabStatus waiting{LabStatus::State::Unreachable, 2, QStringLiteral("服务器无法访问（h:1）")};
+  const QDateTime now(QDate(2026, 3, 14), QTime(12, 0));
+  for (const auto& [saved, said] : {std::pair{now.addSecs(-90), "1 分钟"}, {now.addSecs(-3 * 3600 - 5), "3 小时"},
+                                    {now.addDays(-4), "4 天"}}) {
+    waiting.OldestSaved = saved;
+    EXPECT_TRUE(LabStatusText(waiting, now).endsWith(QStringLiteral("（待上传 2 个测试，最早的已等待 %1）").arg(QString::fromUtf8(said))))
+        << LabStatusText(waiting, now).toStdString();
+  }
 }
