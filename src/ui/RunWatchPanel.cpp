@@ -14,8 +14,8 @@ constexpr int kRowTop = 30;
 constexpr int kRowHeight = 17;
 // Left edges: the run figures, the refusal table (break, 拒合, 拒分), the chart.
 constexpr int kFiguresLeft = 8;
-constexpr int kFiguresWidth = 196;
-constexpr int kTableLeft = 208;
+constexpr int kFiguresWidth = 206;  // "状态：控制器无响应 98天 23:59:59"
+constexpr int kTableLeft = 218;
 constexpr int kTableColumns[3] = {kTableLeft, kTableLeft + 44, kTableLeft + 96};
 constexpr int kTableWidth = 146;
 constexpr int kChartLeft = kTableLeft + kTableWidth + 2;
