@@ -124,7 +124,7 @@ class TRunWatch : public IRunObserver {
   std::array<int64_t, kPaceCycles> recent_{};  // ms per cycle, a ring
   int recentCount_ = 0;
   int recentNext_ = 0;
-  int64_t lastCycleMs_ = 0;  // the last cycle, or where the stretch began
+  int64_t lastCycleMs_ = 0;  // the last cycle, or the run's start before the first
   int64_t lastActionMs_ = 0;
   TMinuteCount minute_;
   TRateHistory history_;
