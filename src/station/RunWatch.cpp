@@ -66,12 +66,22 @@ void TRunWatch::RunStarted() {
 
 void TRunWatch::BeginStretch(int64_t nowMs) {
   measureNext_ = false;
+  stretchStartMs_ = nowMs;
   lastActionMs_ = nowMs;
 }
 
 void TRunWatch::CountCycles(int64_t nowMs, int32_t cycles) {
   cyclesSeen_ += cycles;
-  minute_.Add(nowMs, cycles);
+  // Cycles whose statuses were lost ran just before this one, at the rig's
+  // pace (after the last cycle seen or the continue): not heaped on this
+  // moment, nor spread over a stall before them.
+  const int64_t from = std::max(lastCycleMs_, stretchStartMs_);
+  const int64_t pace = PaceCycleMs().value_or(plan_.DelayMs);
+  for (int32_t i = 1; i <= cycles; ++i) {
+    const int64_t at = std::max(from, nowMs - (cycles - i) * pace);
+    minute_.Add(at, 1);
+    history_.Add(at, 1, 0);
+  }
   if (measureNext_) {
     recent_[static_cast<size_t>(recentNext_)] = std::max<int64_t>(1, (nowMs - lastCycleMs_) / cycles);
     recentNext_ = (recentNext_ + 1) % kPaceCycles;
@@ -101,10 +111,8 @@ void TRunWatch::ActionQueued(const ActionRecord& record) {
   }
   for (int b = 0; b < kBreakCount; ++b) lastMarks_[b] = record.Marks[b];
   paused_ = refused;  // the controller stops after a refusal the operator heeds
-  if (cycles || refused) {
-    history_.Add(now, cycles, refused ? 1 : 0);
-    ++historyVersion_;
-  }
+  if (refused) history_.Add(now, 0, 1);
+  if (cycles || refused) ++historyVersion_;
 }
 
 void TRunWatch::RunContinued() {

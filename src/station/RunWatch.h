@@ -125,6 +125,7 @@ class TRunWatch : public IRunObserver {
   int recentCount_ = 0;
   int recentNext_ = 0;
   int64_t lastCycleMs_ = 0;  // the last cycle, or the run's start before the first
+  int64_t stretchStartMs_ = 0;  // the last start, resume or continue
   int64_t lastActionMs_ = 0;
   TMinuteCount minute_;
   TRateHistory history_;

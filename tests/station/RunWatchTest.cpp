@@ -28,7 +28,8 @@ struct Watched {
   rigtest::LinkedStation s{1, dir.Path()};
   TRunWatch watch{1, s.shared, [this] { return s.now.toMSecsSinceEpoch(); }};
   int32_t count = 0;
-  std::vector<int64_t> cycleTimes;  // when each count was first reported
+  std::vector<int64_t> cycleTimes;  // when the controller ran each cycle
+  size_t reported = 0;  // cycles whose count has been reported
 
   Watched() { s.control.AddRunObserver(&watch); }
 
@@ -245,10 +246,11 @@ TEST(RunWatch, AWeekOfCyclesKeepsTheSameSmallHistoryAndLosesNoCycle) {
 
 
 // A paced controller's run, as moments from the start: cycles (each
-// reports its new count with the opening and the closing), a cycle whose
-// closing is refused, the operator's 继续测试, a quiet stretch.
+// reports its new count with the opening and the closing), cycles whose
+// statuses were lost on the line, a cycle whose closing is refused, the
+// operator's 继续测试, a quiet stretch.
 struct PacedRun {
-  enum Kind { Cycle, RefusedCycle, Continue };
+  enum Kind { Cycle, Unreported, RefusedCycle, Continue };
   struct Step {
     int64_t atMs;
     Kind kind;
@@ -263,6 +265,10 @@ struct PacedRun {
       atMs += std::llround(seconds * (1 + off) * kSecond);
       steps.push_back({atMs, Cycle});
     }
+    return *this;
+  }
+  PacedRun& Lost(int n, double seconds) {
+    for (int i = 0; i < n; ++i) Add(seconds, Unreported);
     return *this;
   }
   PacedRun& Refused(double seconds) { return Add(seconds, RefusedCycle); }
@@ -292,8 +298,13 @@ void Play(Watched& w, const PacedRun& run, const std::function<void(int64_t)>& s
         continue;
       }
       w.cycleTimes.push_back(w.Now());
+      if (step.kind == PacedRun::Unreported) {
+        ++w.count;
+        continue;
+      }
       w.s.Status(++w.count, kAllOpen);
       w.s.Status(w.count, step.kind == PacedRun::Cycle ? kAllClosed : 0x04);
+      w.reported = w.cycleTimes.size();
     }
     w.s.now = start.addMSecs(tick);
     w.watch.Poll();
@@ -301,10 +312,10 @@ void Play(Watched& w, const PacedRun& run, const std::function<void(int64_t)>& s
   }
 }
 
-// Cycles reported in [fromMs, toMs).
-int Between(const std::vector<int64_t>& times, int64_t fromMs, int64_t toMs) {
-  return static_cast<int>(std::lower_bound(times.begin(), times.end(), toMs) -
-                          std::lower_bound(times.begin(), times.end(), fromMs));
+// Cycles run in [fromMs, toMs), of the first `n` (all when negative).
+int Between(const std::vector<int64_t>& times, int64_t fromMs, int64_t toMs, std::ptrdiff_t n = -1) {
+  const auto end = n < 0 ? times.end() : times.begin() + n;
+  return static_cast<int>(std::lower_bound(times.begin(), end, toMs) - std::lower_bound(times.begin(), end, fromMs));
 }
 
 // The first broken promise of a run, to keep a failure's report short.
@@ -327,6 +338,8 @@ TEST(RunWatch, TheRateIsTheCyclesOfTheLastMinuteNeverMoreAndNoneBeforeTwoCycles)
       {"9 s without a report in the middle", PacedRun().Cycles(100, 0.3).Quiet(9).Cycles(300, 0.3), false},
       {"a refusal right at the start, 继续测试 after 0.2 s", PacedRun().Refused(0.3).ContinueAfter(0.2).Cycles(5, 0.3),
        true},
+      {"the statuses of three cycles lost after a 70 s stall",
+       PacedRun().Cycles(100, 0.3).Quiet(70).Lost(3, 0.3).Cycles(250, 0.3), false},
       {"20 s cycles, some off by a quarter", PacedRun().Cycles(15, 20, 0.25), false},
   };
   for (const auto& c : cases) {
@@ -338,7 +351,7 @@ TEST(RunWatch, TheRateIsTheCyclesOfTheLastMinuteNeverMoreAndNoneBeforeTwoCycles)
     Play(w, c.run, [&](int64_t at) {
       const RunWatchFigures f = w.watch.Figures();
       const int64_t now = w.Now();
-      if (w.cycleTimes.size() < 2) {
+      if (w.reported < 2) {
         fault.Check(!f.CyclesLastMinute && TextsOf(f).Rate == QStringLiteral("速率：—"), at, "a rate before two cycles");
         return;
       }
@@ -347,8 +360,8 @@ TEST(RunWatch, TheRateIsTheCyclesOfTheLastMinuteNeverMoreAndNoneBeforeTwoCycles)
       ++shown;
       const int ran = Between(w.cycleTimes, now - 60'000 + 1, now + 1);
       fault.Check(*f.CyclesLastMinute <= ran, at, QStringLiteral("%1 shown, %2 run").arg(*f.CyclesLastMinute).arg(ran));
-      // Only the oldest 100 ms of the minute may be missed.
-      fault.Check(*f.CyclesLastMinute >= Between(w.cycleTimes, now - 59'900, now + 1), at,
+      // Of the cycles reported, only those of the oldest 100 ms of the minute may be missed.
+      fault.Check(*f.CyclesLastMinute >= Between(w.cycleTimes, now - 59'900, now + 1, w.reported), at,
                   QStringLiteral("%1 shown, %2 run").arg(*f.CyclesLastMinute).arg(ran));
     });
     EXPECT_EQ(fault.text, "");
@@ -419,6 +432,8 @@ TEST(RunWatch, ABucketNeverShowsMoreCyclesPerMinuteThanTheRigRanInIt) {
       {"a 9 s silence starting 8 s into a bucket", PacedRun().Cycles(60, 0.3).Quiet(9).Cycles(300, 0.3), 0.3, false},
       {"a refusal, 30 s waiting, 继续测试",
        PacedRun().Cycles(100, 0.3).Refused(0.3).ContinueAfter(30).Cycles(300, 0.3), 0.3, true},
+      {"the statuses of three cycles lost across a bucket's start, and after a stall",
+       PacedRun().Cycles(32, 0.3).Lost(3, 0.3).Cycles(50, 0.3).Quiet(20).Lost(3, 0.3).Cycles(100, 0.3), 0.3, false},
       {"half an hour of 2.4 s cycles, off by up to 20 % (buckets merge)", PacedRun().Cycles(750, 2.4, 0.2), 1.92, false},
   };
   for (const auto& c : cases) {
