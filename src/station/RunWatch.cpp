@@ -47,10 +47,14 @@ void TRunWatch::RunStarted() {
   running_ = shared_.Model.IsRunning();
   lastCount_ = shared_.Run.CountDone;
   actions_ = 0;
+  cyclesSeen_ = 0;
+  recentCount_ = recentNext_ = 0;
+  lastCycleMs_ = now;
   minute_.Reset();
   history_.Reset(startMs_);
   ++historyVersion_;
   refusals_ = {};
+  refusedActions_ = 0;
   lastRefusalCount_ = 0;
   lastRefusalAtMs_.reset();
   lastMarks_ = {};
@@ -61,11 +65,30 @@ void TRunWatch::RunStarted() {
 }
 
 void TRunWatch::BeginStretch(int64_t nowMs) {
+  measureNext_ = false;
   stretchStartMs_ = nowMs;
-  stretchCycles_ = 0;
-  cyclesAfterFirst_ = 0;
-  lastCycleMs_ = nowMs;
   lastActionMs_ = nowMs;
+}
+
+void TRunWatch::CountCycles(int64_t nowMs, int32_t cycles) {
+  cyclesSeen_ += cycles;
+  // Cycles whose statuses were lost ran just before this one, at the rig's
+  // pace (after the last cycle seen or the continue): not heaped on this
+  // moment, nor spread over a stall before them.
+  const int64_t from = std::max(lastCycleMs_, stretchStartMs_);
+  const int64_t pace = PaceCycleMs().value_or(plan_.DelayMs);
+  for (int32_t i = 1; i <= cycles; ++i) {
+    const int64_t at = std::max(from, nowMs - (cycles - i) * pace);
+    minute_.Add(at, 1);
+    history_.Add(at, 1, 0);
+  }
+  if (measureNext_) {
+    recent_[static_cast<size_t>(recentNext_)] = std::max<int64_t>(1, (nowMs - lastCycleMs_) / cycles);
+    recentNext_ = (recentNext_ + 1) % kPaceCycles;
+    recentCount_ = std::min(recentCount_ + 1, kPaceCycles);
+  }
+  measureNext_ = true;
+  lastCycleMs_ = nowMs;
 }
 
 void TRunWatch::ActionQueued(const ActionRecord& record) {
@@ -74,30 +97,22 @@ void TRunWatch::ActionQueued(const ActionRecord& record) {
   lastActionMs_ = now;
   const int32_t step = record.Count - lastCount_;
   lastCount_ = record.Count;
-  int32_t cycles = 0;
-  if (step > 0 && step <= kMaxCycleStep) {
-    cycles = step;
-    if (stretchCycles_ == 0) firstCycleMs_ = now;
-    else cyclesAfterFirst_ += step;
-    stretchCycles_ += step;
-    lastCycleMs_ = now;
-    minute_.Add(now, step);
-  }
+  const int32_t cycles = step > 0 && step <= kMaxCycleStep ? step : 0;
+  if (cycles) CountCycles(now, cycles);
   const bool refused = Marked(record);
   if (refused) {
     for (int b = 0; b < kBreakCount; ++b) {
       if (record.Marks[b] == QStringLiteral("拒合")) ++refusals_[b].Closings;
       else if (record.Marks[b] == QStringLiteral("拒分")) ++refusals_[b].Openings;
     }
+    ++refusedActions_;
     lastRefusalCount_ = record.Count;
     lastRefusalAtMs_ = wall_();
   }
   for (int b = 0; b < kBreakCount; ++b) lastMarks_[b] = record.Marks[b];
   paused_ = refused;  // the controller stops after a refusal the operator heeds
-  if (cycles || refused) {
-    history_.Add(now, cycles, refused ? 1 : 0);
-    ++historyVersion_;
-  }
+  if (refused) history_.Add(now, 0, 1);
+  if (cycles || refused) ++historyVersion_;
 }
 
 void TRunWatch::RunContinued() {
@@ -105,17 +120,31 @@ void TRunWatch::RunContinued() {
   BeginStretch(clock_());
 }
 
-std::optional<int64_t> TRunWatch::MeanCycleMs() const {
-  // Between the stretch's first and last cycle: the wait for the first one
-  // (a rig still getting ready) is not pace.
-  if (cyclesAfterFirst_ < 1) return std::nullopt;
-  return std::max<int64_t>(1, (lastCycleMs_ - firstCycleMs_) / cyclesAfterFirst_);
+std::optional<int64_t> TRunWatch::PaceCycleMs() const {
+  if (recentCount_ == 0) return std::nullopt;
+  // The lower median: of two cycles the shorter, so one stall among the
+  // first few does not set the pace.
+  std::array<int64_t, kPaceCycles> sorted = recent_;
+  const auto end = sorted.begin() + recentCount_;
+  const auto middle = sorted.begin() + (recentCount_ - 1) / 2;
+  std::nth_element(sorted.begin(), middle, end);
+  return *middle;
+}
+
+std::optional<int64_t> TRunWatch::LeftMs(int64_t nowMs) const {
+  const int64_t perCycle = PaceCycleMs().value_or(plan_.DelayMs);
+  if (plan_.SetCount <= 0 || perCycle <= 0) return std::nullopt;
+  const int64_t left = std::max<int64_t>(0, plan_.SetCount - lastCount_);
+  if (left == 0) return 0;
+  // Down through the cycle under way, then still until the next one comes:
+  // a pause or a stall does not make the end come sooner.
+  return left * perCycle - std::clamp<int64_t>(nowMs - lastCycleMs_, 0, perCycle);
 }
 
 int64_t TRunWatch::SilenceLimitMs() const {
   // Three cycles as the delays set them or as the rig has been running them,
   // whichever is longer: the delays leave out the actions' own time.
-  const int64_t cycle = std::max(plan_.DelayMs, MeanCycleMs().value_or(0));
+  const int64_t cycle = std::max(plan_.DelayMs, PaceCycleMs().value_or(0));
   return std::max(kMinSilenceMs, 3 * cycle);
 }
 
@@ -142,10 +171,15 @@ std::optional<QString> TRunWatch::Poll() {
     quietFromMs_ = lastActionMs_;
     return SilenceLogLine(station_, now - quietFromMs_);
   }
-  if (!running) return std::nullopt;
-  quietLastedMs_ = lastActionMs_ - quietFromMs_;
-  quietEndedMs_ = lastActionMs_;
-  return ResumeLogLine(station_, *quietLastedMs_);
+  // The controller is back if it reported anything: an action, or the end
+  // of the test (which may come with its last action). A cancel or a lost
+  // line ends the silence without it, and is logged where it happens.
+  const bool acted = lastActionMs_ > quietFromMs_;
+  const bool finished = !running && model.Ending() == RunEnding::Finished;
+  if (!acted && !finished) return std::nullopt;
+  quietEndedMs_ = acted ? lastActionMs_ : now;
+  quietLastedMs_ = quietEndedMs_ - quietFromMs_;
+  return ResumeLogLine(station_, *quietLastedMs_, finished);
 }
 
 RunWatchFigures TRunWatch::Figures() const {
@@ -156,6 +190,7 @@ RunWatchFigures TRunWatch::Figures() const {
   f.Reconnecting = wasLost_ && (f.Link == LinkState::Lost || f.Link == LinkState::Open ||
                                 f.Link == LinkState::Connecting);
   f.Run = model.Run();
+  f.Ending = model.Ending();
   f.HasRun = hasRun_;
   if (!hasRun_) return f;
   f.Plan = plan_;
@@ -165,15 +200,14 @@ RunWatchFigures TRunWatch::Figures() const {
   f.ElapsedMs = std::max<int64_t>(0, (running || !endMs_ ? now : *endMs_) - startMs_);
   if (plan_.Life && plan_.DelayMs > 0) f.ExpectedRatePerMinute = double(kMinuteMs) / double(plan_.DelayMs);
   if (plan_.Life && running) {
-    const int64_t window = std::min(kMinuteMs, now - stretchStartMs_);
-    if (stretchCycles_ > 0 && window > 0) f.RatePerMinute = double(minute_.Sum(now)) * kMinuteMs / double(window);
-    const int64_t perCycle = MeanCycleMs().value_or(plan_.DelayMs);
-    if (plan_.SetCount > 0 && perCycle > 0) {
-      f.LeftMs = std::max<int64_t>(0, plan_.SetCount - lastCount_) * perCycle;
-      f.EndAtMs = wall_() + *f.LeftMs;
-    }
+    // A count, never scaled up from a shorter time: a few cycles just after
+    // a continue are a few cycles, not a pace.
+    if (cyclesSeen_ >= 2) f.CyclesLastMinute = minute_.Sum(now);
+    f.LeftMs = LeftMs(now);
+    if (f.LeftMs) f.EndAtMs = wall_() + *f.LeftMs;
   }
   f.Refusals = refusals_;
+  f.RefusedActions = refusedActions_;
   f.LastRefusalCount = lastRefusalCount_;
   f.LastRefusalAtMs = lastRefusalAtMs_;
   f.LastMarks = lastMarks_;

@@ -28,16 +28,22 @@ struct RunWatchFigures {
   LinkState Link = LinkState::Closed;
   bool Reconnecting = false;  // the line was lost and is being brought back
   RunState Run = RunState::Idle;
+  RunEnding Ending = RunEnding::None;  // how an ended run stopped
   bool HasRun = false;  // a test was started (or adopted) since the program began
   RunPlan Plan;
   int32_t CountDone = 0;
   int32_t ActionsDone = 0;
   int64_t ElapsedMs = 0;
-  std::optional<double> RatePerMinute;          // cycles in the last minute
+  // Cycles in the last 60 s, never more; none until the run saw two cycles.
+  std::optional<int32_t> CyclesLastMinute;
   std::optional<double> ExpectedRatePerMinute;  // from the delays alone
-  std::optional<int64_t> LeftMs;                // life tests while running
+  // Life tests while running: the cycles left at the rig's recent pace (the
+  // delays until it has one), counting down between cycles and standing
+  // still through a pause or a silence.
+  std::optional<int64_t> LeftMs;
   std::optional<int64_t> EndAtMs;               // wall clock
-  std::array<BreakRefusalCount, 3> Refusals{};
+  std::array<BreakRefusalCount, 3> Refusals{};  // refused breaks
+  int32_t RefusedActions = 0;  // actions with at least one refused break
   int32_t LastRefusalCount = 0;
   std::optional<int64_t> LastRefusalAtMs;  // wall clock
   std::array<QString, 3> LastMarks;  // of the latest action
@@ -53,6 +59,9 @@ class TRunWatch : public IRunObserver {
   using Clock = std::function<int64_t()>;  // ms
   // A silence shorter than this is never reported, whatever the delays.
   static constexpr int64_t kMinSilenceMs = 5'000;
+  // The rig's pace is the median of this many recent cycles: a stall or a
+  // slow cycle now and then does not move it.
+  static constexpr int kPaceCycles = 15;
   // How long the panel says that a silent controller came back.
   static constexpr int64_t kResumeShownMs = 60'000;
 
@@ -80,6 +89,8 @@ class TRunWatch : public IRunObserver {
   RunWatchFigures Figures() const;
   const TRateHistory& History() const { return history_; }
   int64_t Now() const { return clock_(); }  // steady
+  // Where the chart's time ends: now, or the end of a run that stopped.
+  int64_t HistoryUntil() const { return endMs_.value_or(clock_()); }
   // Changes whenever the chart has something new to show.
   uint64_t HistoryVersion() const { return historyVersion_; }
 
@@ -87,9 +98,13 @@ class TRunWatch : public IRunObserver {
   int64_t SilenceLimitMs() const;
 
  private:
-  // From now, pace is measured afresh (a start, a resume, a continue).
+  // From now, the next cycle only marks where pace is measured from (a
+  // start, a resume, a continue: the wait before it is not pace).
   void BeginStretch(int64_t nowMs);
-  std::optional<int64_t> MeanCycleMs() const;
+  void CountCycles(int64_t nowMs, int32_t cycles);
+  // The median of the recent cycles, in ms.
+  std::optional<int64_t> PaceCycleMs() const;
+  std::optional<int64_t> LeftMs(int64_t nowMs) const;
 
   const int station_;
   const StationShared& shared_;
@@ -104,17 +119,19 @@ class TRunWatch : public IRunObserver {
   bool wasLost_ = false;
   int32_t lastCount_ = 0;
   int32_t actions_ = 0;
-  // The current stretch of steady running.
-  int64_t stretchStartMs_ = 0;
-  int32_t stretchCycles_ = 0;
-  int64_t firstCycleMs_ = 0;
-  int32_t cyclesAfterFirst_ = 0;  // the mean cycle is measured over these
-  int64_t lastCycleMs_ = 0;
+  int32_t cyclesSeen_ = 0;  // since the run started
+  bool measureNext_ = false;  // the next cycle's time since the last one is pace
+  std::array<int64_t, kPaceCycles> recent_{};  // ms per cycle, a ring
+  int recentCount_ = 0;
+  int recentNext_ = 0;
+  int64_t lastCycleMs_ = 0;  // the last cycle, or the run's start before the first
+  int64_t stretchStartMs_ = 0;  // the last start, resume or continue
   int64_t lastActionMs_ = 0;
   TMinuteCount minute_;
   TRateHistory history_;
   uint64_t historyVersion_ = 0;
   std::array<BreakRefusalCount, 3> refusals_{};
+  int32_t refusedActions_ = 0;
   int32_t lastRefusalCount_ = 0;
   std::optional<int64_t> lastRefusalAtMs_;
   std::array<QString, 3> lastMarks_;

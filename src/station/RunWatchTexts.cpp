@@ -12,11 +12,9 @@ const QLatin1String kBreakNames[3] = {QLatin1String("A1"), QLatin1String("B1"), 
 
 QString RateNumber(double perMinute) { return QString::number(perMinute, 'f', 1); }
 
-QString Clock(int64_t ms) { return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("MM-dd HH:mm:ss")); }
-
 QString RunWords(const RunWatchFigures& f) {
   if (f.Silent) return QStringLiteral("控制器无响应 %1").arg(DurationText(f.SilentForMs));
-  if (f.Paused) return QStringLiteral("拒动作，控制器等待继续测试");
+  if (f.Paused) return QStringLiteral("拒动作，等待继续测试");
   if (f.ResumedAfterMs) return QStringLiteral("已恢复，停了 %1").arg(DurationText(*f.ResumedAfterMs));
   switch (f.Run) {
     case RunState::Idle: return QStringLiteral("空闲");
@@ -24,8 +22,14 @@ QString RunWords(const RunWatchFigures& f) {
     case RunState::Running: return QStringLiteral("运行中");
     case RunState::Ended: break;
   }
-  return f.Link == LinkState::Connected ? QStringLiteral("测试已结束，未保存")
-                                        : QStringLiteral("测试已停止，未保存");
+  switch (f.Ending) {
+    case RunEnding::Cancelled: return QStringLiteral("测试已取消，未保存");
+    case RunEnding::Finished: return QStringLiteral("测试已结束，未保存");
+    case RunEnding::NotStarted: return QStringLiteral("收到的动作，未保存");
+    case RunEnding::LineCut:
+    case RunEnding::None: break;
+  }
+  return QStringLiteral("测试已停止，未保存");
 }
 
 // "45秒", "1分1秒", "26小时3分": as a sentence in the log says it.
@@ -47,6 +51,10 @@ QString DurationText(int64_t ms) {
                           .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
                           .arg(s % 60, 2, 10, QLatin1Char('0'));
   return s >= 86400 ? QStringLiteral("%1天 %2").arg(s / 86400).arg(hms) : hms;
+}
+
+QString DayTimeText(int64_t wallMs) {
+  return QDateTime::fromMSecsSinceEpoch(wallMs).toString(QStringLiteral("MM-dd HH:mm"));
 }
 
 QString LinkWords(const RunWatchFigures& f) {
@@ -86,20 +94,23 @@ RunWatchTexts TextsOf(const RunWatchFigures& f) {
                      .arg(outcome);
   }
   t.Elapsed = QStringLiteral("已运行：") + (f.HasRun ? DurationText(f.ElapsedMs) : kNone);
-  const QString rate = f.RatePerMinute ? RateNumber(*f.RatePerMinute) + QStringLiteral(" 次/分") : kNone;
+  const QString rate = f.CyclesLastMinute ? QStringLiteral("%1 次/分").arg(*f.CyclesLastMinute) : kNone;
   t.Rate = QStringLiteral("速率：") + rate;
   t.SetRate = QStringLiteral("设定：") +
               (f.ExpectedRatePerMinute ? RateNumber(*f.ExpectedRatePerMinute) + QStringLiteral(" 次/分") : kNone);
   t.Left = QStringLiteral("剩余：") + (f.LeftMs ? QStringLiteral("约 ") + DurationText(*f.LeftMs) : kNone);
-  t.EndAt = QStringLiteral("预计结束：") +
-            (f.EndAtMs ? QDateTime::fromMSecsSinceEpoch(*f.EndAtMs).toString(QStringLiteral("MM月dd日 HH:mm")) : kNone);
+  t.EndAt = QStringLiteral("预计结束：") + (f.EndAtMs ? DayTimeText(*f.EndAtMs) : kNone);
   t.Link = QStringLiteral("通信：") + LinkWords(f);
   t.State = QStringLiteral("状态：") + RunWords(f);
   t.Alarm = f.Silent || f.Reconnecting || f.Link == LinkState::Lost;
   for (int b = 0; b < 3; ++b)
     t.Refusals[b] = {QString::number(f.Refusals[b].Closings), QString::number(f.Refusals[b].Openings)};
-  t.LastRefusal = f.LastRefusalAtMs ? QStringLiteral("第%1次").arg(f.LastRefusalCount) : QStringLiteral("无");
-  if (f.LastRefusalAtMs) t.LastRefusalAt = Clock(*f.LastRefusalAtMs);
+  t.RefusedActions = QStringLiteral("拒动作：") +
+                     (f.RefusedActions ? QStringLiteral("%1个动作").arg(f.RefusedActions) : QStringLiteral("无"));
+  if (f.LastRefusalAtMs) {
+    t.LastRefusal = QStringLiteral("最后一次：第%1次").arg(f.LastRefusalCount);
+    t.LastRefusalAt = DayTimeText(*f.LastRefusalAtMs);
+  }
   return t;
 }
 
@@ -107,8 +118,10 @@ QString SilenceLogLine(int station, int64_t quietMs) {
   return QStringLiteral("工位%1：控制器已%2没有报告动作，测试仍在进行").arg(station).arg(SpokenDuration(quietMs));
 }
 
-QString ResumeLogLine(int station, int64_t quietMs) {
-  return QStringLiteral("工位%1：控制器恢复报告动作（停了%2）").arg(station).arg(SpokenDuration(quietMs));
+QString ResumeLogLine(int station, int64_t quietMs, bool finished) {
+  return QStringLiteral("工位%1：控制器恢复报告动作（停了%2）%3")
+      .arg(station)
+      .arg(SpokenDuration(quietMs), finished ? QStringLiteral("，测试已结束") : QString());
 }
 
 QString StatusLine(int station, const RunWatchFigures& f) {
@@ -117,11 +130,10 @@ QString StatusLine(int station, const RunWatchFigures& f) {
   line += RunWords(f);
   if (f.HasRun && f.Plan.Life && f.Run != RunState::Idle) {
     line += QStringLiteral(" %1/%2次").arg(f.CountDone).arg(f.Plan.SetCount);
-    if (f.RatePerMinute) line += QStringLiteral(" %1次/分").arg(RateNumber(*f.RatePerMinute));
+    if (f.CyclesLastMinute) line += QStringLiteral(" %1次/分").arg(*f.CyclesLastMinute);
   }
-  int refused = 0;
-  for (const BreakRefusalCount& r : f.Refusals) refused += r.Closings + r.Openings;
-  if (f.HasRun && f.Run != RunState::Idle && refused) line += QStringLiteral(" 拒动作%1").arg(refused);
+  if (f.HasRun && f.Run != RunState::Idle && f.RefusedActions)
+    line += QStringLiteral(" 拒动作%1个动作").arg(f.RefusedActions);
   return line;
 }
 

@@ -42,6 +42,17 @@ const char* RunStateName(RunState s) {
   return "?";
 }
 
+const char* RunEndingName(RunEnding e) {
+  switch (e) {
+    case RunEnding::None: return "None";
+    case RunEnding::Cancelled: return "Cancelled";
+    case RunEnding::Finished: return "Finished";
+    case RunEnding::LineCut: return "LineCut";
+    case RunEnding::NotStarted: return "NotStarted";
+  }
+  return "?";
+}
+
 QString CommandText(StationCommand c) {
   switch (c) {
     case StationCommand::Handshake: return QStringLiteral("握手请求");
@@ -110,7 +121,7 @@ const TStationModel::Transition TStationModel::kTransitions[] = {
     {E::HandshakeSent,       Moves(In({L::Open}), L::Connecting),                Always,                 &M::ExpectFirstReport},
     {E::HandshakeGivenUp,    Moves(In({L::Connecting}), L::Open),                Always,                 nullptr},
     {E::LinkAccepted,        Moves(kAnyLink, L::Connected),                      Always,                 nullptr},
-    {E::LinkDisconnected,    Moves(In({L::Connected, L::Connecting}), L::Open),  Always,                 &M::EndForGood},
+    {E::LinkDisconnected,    Moves(In({L::Connected, L::Connecting}), L::Open),  Always,                 &M::EndCutOff},
     {E::LineLost,            Moves(kAnyLink, L::Lost),                           Always,                 &M::EndResumable},
     {E::DisconnectRequested, Stays,                                              Always,                 &M::DropStartRequest},
     {E::FirstReportLoaded,   Stays,                                              Always,                 &M::FirstReportLoaded},
@@ -120,8 +131,8 @@ const TStationModel::Transition TStationModel::kTransitions[] = {
     {E::StartAbandoned,      Stays,                                              Always,                 &M::DropStartRequest},
     {E::TestStarted,         Stays,                                              PressOnLineNotRunning,  &M::StartTest},
     {E::TestResumed,         Stays,                                              ResumableOnLine,        &M::ResumeTest},
-    {E::TestCancelled,       Stays,                                              Always,                 &M::EndForGood},
-    {E::TestFinished,        Stays,                                              Always,                 &M::EndForGood},
+    {E::TestCancelled,       Stays,                                              Always,                 &M::EndCancelled},
+    {E::TestFinished,        Stays,                                              Always,                 &M::EndFinished},
     {E::RefusalWaiting,      Stays,                                              Running,                &M::OfferRefusalButtons},
     {E::RefusalCleared,      Stays,                                              Always,                 &M::WithdrawRefusalButtons},
     {E::ActionsAdopted,      Stays,                                              NothingHeld,            &M::AdoptActions},
@@ -180,14 +191,26 @@ void TStationModel::DropStartRequest(const HeldTest&) {
   if (run_ == RunState::StartRequested) run_ = held_ ? RunState::Ended : RunState::Idle;
 }
 
+// A lost line or a port that will not open: the same test may go on later.
 void TStationModel::EndResumable(const HeldTest& t) {
   DropStartRequest(t);
-  EndRun(true);
+  EndRun(RunEnding::LineCut, true);
 }
 
-void TStationModel::EndForGood(const HeldTest& t) {
+// The controller said the link is down: the run stopped where it was.
+void TStationModel::EndCutOff(const HeldTest& t) {
   DropStartRequest(t);
-  EndRun(false);
+  EndRun(RunEnding::LineCut, false);
+}
+
+void TStationModel::EndCancelled(const HeldTest& t) {
+  DropStartRequest(t);
+  EndRun(RunEnding::Cancelled, false);
+}
+
+void TStationModel::EndFinished(const HeldTest& t) {
+  DropStartRequest(t);
+  EndRun(RunEnding::Finished, false);
 }
 
 void TStationModel::ExpectFirstReport(const HeldTest& t) {
@@ -208,6 +231,7 @@ void TStationModel::QueryStart(const HeldTest&) { run_ = RunState::StartRequeste
 void TStationModel::StartTest(const HeldTest& test) {
   Hold(test);
   run_ = RunState::Running;
+  ending_ = RunEnding::None;
   permit_ = false;
   continueOffered_ = saveOffered_ = false;
 }
@@ -216,6 +240,7 @@ void TStationModel::ResumeTest(const HeldTest& test) {  // same test and mode; t
   test_.ParamTexts = test.ParamTexts;
   test_.Resumable = false;
   run_ = RunState::Running;
+  ending_ = RunEnding::None;
   permit_ = false;
   continueOffered_ = saveOffered_ = false;
 }
@@ -225,6 +250,7 @@ void TStationModel::WithdrawRefusalButtons(const HeldTest&) { continueOffered_ =
 
 void TStationModel::AdoptActions(const HeldTest& test) {
   Hold(test);
+  ending_ = RunEnding::NotStarted;  // also under a start request, which may yet be abandoned
   if (run_ == RunState::Idle) run_ = RunState::Ended;
 }
 
@@ -253,6 +279,7 @@ void TStationModel::Hold(const HeldTest& test) {
 void TStationModel::Release() {
   held_ = false;
   test_ = HeldTest{};
+  ending_ = RunEnding::None;
 }
 
 void TStationModel::Press(StartIntent intent) {
@@ -260,9 +287,10 @@ void TStationModel::Press(StartIntent intent) {
   intent_ = intent;
 }
 
-void TStationModel::EndRun(bool resumable) {
-  if (run_ == RunState::Running) {
+void TStationModel::EndRun(RunEnding ending, bool resumable) {
+  if (run_ == RunState::Running) {  // a test that already ended keeps how it ended
     run_ = RunState::Ended;
+    ending_ = ending;
     test_.Resumable = resumable;
   }
   continueOffered_ = saveOffered_ = false;
@@ -272,6 +300,10 @@ QString TStationModel::CheckInvariants() const {
   if ((run_ == RunState::Running || run_ == RunState::Ended) && !held_)
     return QStringLiteral("%1 without a held test").arg(QLatin1String(RunStateName(run_)));
   if (run_ == RunState::Idle && held_) return QStringLiteral("Idle holding a test");
+  if ((ending_ == RunEnding::None) == held_ && run_ != RunState::Running)
+    return QStringLiteral("%1 with ending %2").arg(QLatin1String(RunStateName(run_)), QLatin1String(RunEndingName(ending_)));
+  if (run_ == RunState::Running && ending_ != RunEnding::None)
+    return QStringLiteral("Running with ending %1").arg(QLatin1String(RunEndingName(ending_)));
   if (run_ == RunState::StartRequested && !permit_) return QStringLiteral("StartRequested without a permit");
   if (permit_ && run_ == RunState::Running) return QStringLiteral("a start permit while running");
   if (permit_ && link_ != LinkState::Connected) return QStringLiteral("a start permit on a link that is not connected");

@@ -14,10 +14,13 @@
 //   Running         a start command was written to a connected line and the
 //                   run has not ended
 //   Ended           a test is held (cancelled, finished, cut by a lost line,
-//                   or actions that arrived without a start) and not saved
+//                   or actions that arrived without a start) and not saved;
+//                   Ending() says which of these it was
 //
 // Invariants (CheckInvariants):
 //   - Running and Ended hold a test; Idle holds none;
+//   - an Ended run (and a start request over it) knows how it ended; Idle and
+//     Running have no ending;
 //   - a start command needs a standing start press on a connected line, and
 //     only the operator's press makes one: link replies and settings reports
 //     never start a run; a line event or a disconnect withdraws it;
@@ -31,6 +34,9 @@ namespace rig {
 
 enum class LinkState { Closed, Open, Connecting, Connected, Lost };
 enum class RunState { Idle, StartRequested, Running, Ended };
+// How the held test stopped running: the panel words a cancelled test, a
+// finished one and one cut off by its line differently.
+enum class RunEnding { None, Cancelled, Finished, LineCut, NotStarted };
 
 enum class StationEvent {
   // link
@@ -64,6 +70,7 @@ enum class StationCommand { Handshake, Disconnect, SettingsQuery, StatusQuery, S
 
 const char* EventName(StationEvent e);
 const char* RunStateName(RunState s);
+const char* RunEndingName(RunEnding e);
 // The command as the run log names it ("启动命令").
 QString CommandText(StationCommand c);
 
@@ -77,6 +84,7 @@ class TStationModel {
   bool Connected() const { return link_ == LinkState::Connected; }
   bool IsRunning() const { return run_ == RunState::Running; }
   bool HoldsTest() const { return held_; }
+  RunEnding Ending() const { return ending_; }
   const HeldTest& Held() const { return test_; }
   // The next start in `mode` would continue the held test.
   bool CanResume(int mode) const { return held_ && test_.Resumable && test_.Mode == mode; }
@@ -108,7 +116,9 @@ class TStationModel {
   // The run side of the transitions, one short step each.
   void DropStartRequest(const HeldTest&);
   void EndResumable(const HeldTest&);
-  void EndForGood(const HeldTest&);
+  void EndCutOff(const HeldTest&);
+  void EndCancelled(const HeldTest&);
+  void EndFinished(const HeldTest&);
   void ExpectFirstReport(const HeldTest&);
   void FirstReportLoaded(const HeldTest&);
   void PressStart(const HeldTest&);
@@ -125,11 +135,12 @@ class TStationModel {
   void Hold(const HeldTest& test);
   void Release();
   void Press(StartIntent intent);
-  void EndRun(bool resumable);
+  void EndRun(RunEnding ending, bool resumable);
 
   LinkState link_ = LinkState::Closed;
   RunState run_ = RunState::Idle;
   bool held_ = false;
+  RunEnding ending_ = RunEnding::None;
   HeldTest test_;
   bool awaitingFirstReport_ = true;
   bool permit_ = false;

@@ -36,6 +36,7 @@ class TStationTestControl {
 
   // Observers hear of the run in the order they were added.
   void AddRunObserver(IRunObserver* observer) { observers_.push_back(observer); }
+  void RemoveRunObserver(IRunObserver* observer) { std::erase(observers_, observer); }
   void SetSaver(Saver saver) { saver_ = std::move(saver); }
 
   int Station() const;

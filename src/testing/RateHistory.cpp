@@ -41,20 +41,22 @@ void TRateHistory::ExtendTo(int64_t nowMs) {
 }
 
 void TMinuteCount::Add(int64_t atMs, int32_t cycles) {
-  const int64_t second = atMs / 1000;
-  const size_t slot = static_cast<size_t>(second % 60);
-  if (stamps_[slot] != second) {
-    stamps_[slot] = second;
-    counts_[slot] = 0;
+  const int64_t slot = atMs / kSlotMs;
+  const size_t place = static_cast<size_t>(slot % kSlots);
+  if (stamps_[place] != slot) {
+    stamps_[place] = slot;
+    counts_[place] = 0;
   }
-  counts_[slot] += cycles;
+  counts_[place] += cycles;
 }
 
 int32_t TMinuteCount::Sum(int64_t nowMs) const {
-  const int64_t now = nowMs / 1000;
+  // Slots that begin after now - 60 s hold only cycles of the last minute.
+  const int64_t oldest = (nowMs - 60'000) / kSlotMs + 1;
+  const int64_t newest = nowMs / kSlotMs;
   int32_t sum = 0;
   for (size_t i = 0; i < stamps_.size(); ++i)
-    if (stamps_[i] > now - 60 && stamps_[i] <= now) sum += counts_[i];
+    if (stamps_[i] >= oldest && stamps_[i] <= newest) sum += counts_[i];
   return sum;
 }
 
@@ -62,14 +64,15 @@ int32_t TMinuteCount::Sum(int64_t nowMs) const {
 
 namespace rig {
 
-std::vector<RatePoint> RatePoints(const TRateHistory& history, int64_t nowMs) {
+std::vector<RatePoint> RatePoints(const TRateHistory& history, int64_t untilMs) {
   std::vector<RatePoint> points;
   const std::span<const RateBucket> buckets = history.Buckets();
   points.reserve(buckets.size());
   const int64_t width = history.WidthMs();
   for (size_t i = 0; i < buckets.size(); ++i) {
     const int64_t from = history.StartMs() + static_cast<int64_t>(i) * width;
-    const int64_t span = std::clamp<int64_t>(nowMs - from, 1, width);
+    const int64_t span = std::min(untilMs - from, width);
+    if (2 * span < width) break;  // only the last bucket can be this short
     points.push_back({(static_cast<double>(from - history.StartMs()) + span / 2.0) / 60'000.0,
                       buckets[i].Cycles * 60'000.0 / static_cast<double>(span), buckets[i].Refusals});
   }

@@ -42,19 +42,24 @@ class TRateHistory {
   std::array<RateBucket, kMaxBuckets> buckets_{};
 };
 
-// Cycles completed in the last minute, from one-second slots.
+// Cycles completed in the last minute, from 100 ms slots. A slot that
+// reaches back past the minute is left out, so the sum never counts a cycle
+// older than 60 s (it may miss the cycles of the oldest 100 ms).
 class TMinuteCount {
  public:
+  static constexpr int64_t kSlotMs = 100;
+  static constexpr int kSlots = 600;
+
   void Reset() { stamps_.fill(-1); }
   void Add(int64_t atMs, int32_t cycles);
   // Cycles in the 60 seconds up to `nowMs`.
   int32_t Sum(int64_t nowMs) const;
 
  private:
-  std::array<int64_t, 60> stamps_ = Empty();  // the second each slot holds
-  std::array<int32_t, 60> counts_{};
-  static std::array<int64_t, 60> Empty() {
-    std::array<int64_t, 60> a;
+  std::array<int64_t, kSlots> stamps_ = Empty();  // the slot number each place holds
+  std::array<int32_t, kSlots> counts_{};
+  static std::array<int64_t, kSlots> Empty() {
+    std::array<int64_t, kSlots> a;
     a.fill(-1);
     return a;
   }
@@ -65,13 +70,14 @@ class TMinuteCount {
 namespace rig {
 
 // One point of the rate chart: the middle of a bucket, in minutes from the
-// start, and the cycles per minute in it (the last bucket over the part of
-// it that has passed).
+// start, and its cycles over its own time. The last bucket counts over the
+// part of it up to `untilMs` (now, or the run's end), and is left out until
+// half of it has passed: a few cycles over a moment are no rate.
 struct RatePoint {
   double Minutes = 0;
   double PerMinute = 0;
   int32_t Refusals = 0;
 };
-std::vector<RatePoint> RatePoints(const TRateHistory& history, int64_t nowMs);
+std::vector<RatePoint> RatePoints(const TRateHistory& history, int64_t untilMs);
 
 }  // namespace rig

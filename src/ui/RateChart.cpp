@@ -93,9 +93,9 @@ void TRateChart::Clear() {
   perMinute_->setRange(0, 10);
 }
 
-void TRateChart::Draw(const TRateHistory& history, int64_t nowMs, std::optional<double> expectedPerMinute) {
-  const std::vector<RatePoint> points = RatePoints(history, nowMs);
-  const double spanMinutes = std::max(1.0, static_cast<double>(nowMs - history.StartMs()) / 60'000.0);
+void TRateChart::Draw(const TRateHistory& history, int64_t untilMs, std::optional<double> expectedPerMinute) {
+  const std::vector<RatePoint> points = RatePoints(history, untilMs);
+  const double spanMinutes = std::max(1.0, static_cast<double>(untilMs - history.StartMs()) / 60'000.0);
   const bool hours = spanMinutes > kMinutesAxisLimit;
   const double unit = hours ? 60.0 : 1.0;
 

@@ -21,7 +21,8 @@ class TRateChart : public QChartView {
  public:
   explicit TRateChart(QWidget* parent = nullptr);
 
-  void Draw(const TRateHistory& history, int64_t nowMs, std::optional<double> expectedPerMinute);
+  // `untilMs`: now, or the end of a run that stopped.
+  void Draw(const TRateHistory& history, int64_t untilMs, std::optional<double> expectedPerMinute);
   // Nothing to show: no run yet, or an operation test.
   void Clear();
   int PointCount() const;

@@ -14,8 +14,8 @@ constexpr int kRowTop = 30;
 constexpr int kRowHeight = 17;
 // Left edges: the run figures, the refusal table (break, 拒合, 拒分), the chart.
 constexpr int kFiguresLeft = 8;
-constexpr int kFiguresWidth = 196;
-constexpr int kTableLeft = 208;
+constexpr int kFiguresWidth = 206;  // "状态：控制器无响应 98天 23:59:59"
+constexpr int kTableLeft = 218;
 constexpr int kTableColumns[3] = {kTableLeft, kTableLeft + 44, kTableLeft + 96};
 constexpr int kTableWidth = 146;
 constexpr int kChartLeft = kTableLeft + kTableWidth + 2;
@@ -43,7 +43,8 @@ TRunWatchPanel::TRunWatchPanel(int station, QWidget* parent) : QFrame(parent) {
   link_ = Line(0, 5, QStringLiteral("LinkWords"));
   state_ = Line(0, 6, QStringLiteral("RunWords"));
 
-  const QString heads[3] = {QStringLiteral("拒动作"), QStringLiteral("拒合"), QStringLiteral("拒分")};
+  // Refused breaks per break; below it refused actions, which may hold several.
+  const QString heads[3] = {QStringLiteral("断口"), QStringLiteral("拒合"), QStringLiteral("拒分")};
   for (int c = 0; c < 3; ++c) Line(1 + c, 0, QString())->setText(heads[c]);
   for (int b = 0; b < kBreakCount; ++b) {
     QLabel* name = Line(1, 1 + b, QString());
@@ -51,7 +52,7 @@ TRunWatchPanel::TRunWatchPanel(int station, QWidget* parent) : QFrame(parent) {
     refusals_[b] = {Line(2, 1 + b, QStringLiteral("Refused%1Closings").arg(b)),
                     Line(3, 1 + b, QStringLiteral("Refused%1Openings").arg(b))};
   }
-  Line(1, 4, QString())->setText(QStringLiteral("最后拒动作："));
+  refusedActions_ = Line(1, 4, QStringLiteral("RefusedActions"));
   lastRefusal_ = Line(1, 5, QStringLiteral("LastRefusal"));
   lastRefusalAt_ = Line(1, 6, QStringLiteral("LastRefusalAt"));
 
@@ -84,6 +85,7 @@ void TRunWatchPanel::Draw(const RunWatchFigures& figures, const TRunWatch& watch
     state_->setStyleSheet(texts.Alarm ? QStringLiteral("color: rgb(255, 0, 0);") : QString());
     for (int b = 0; b < kBreakCount; ++b)
       for (int k = 0; k < 2; ++k) SetIfChanged(refusals_[b][k], texts.Refusals[b][k]);
+    SetIfChanged(refusedActions_, texts.RefusedActions);
     SetIfChanged(lastRefusal_, texts.LastRefusal);
     SetIfChanged(lastRefusalAt_, texts.LastRefusalAt);
     shown_ = texts;
@@ -96,7 +98,7 @@ void TRunWatchPanel::Draw(const RunWatchFigures& figures, const TRunWatch& watch
     return;
   }
   if (watch.HistoryVersion() == chartVersion_ && now - chartAtMs_ < kChartRefreshMs) return;
-  chart_->Draw(watch.History(), now, figures.ExpectedRatePerMinute);
+  chart_->Draw(watch.History(), watch.HistoryUntil(), figures.ExpectedRatePerMinute);
   chartVersion_ = watch.HistoryVersion();
   chartAtMs_ = now;
   ++chartDraws_;

@@ -51,6 +51,7 @@ class TRunWatchPanel : public QFrame {
   QLabel* link_;
   QLabel* state_;
   std::array<std::array<QLabel*, 2>, 3> refusals_{};  // 拒合, 拒分 per break
+  QLabel* refusedActions_;
   QLabel* lastRefusal_;
   QLabel* lastRefusalAt_;
   TRateChart* chart_;

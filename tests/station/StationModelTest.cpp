@@ -54,42 +54,43 @@ TEST(StationModel, EveryTransitionKeepsTheInvariantsAndLeadsWhereTheTableSays) {
     StationEvent event;
     RunState run;
     bool held, saveOffered, resumable;
+    RunEnding ending;  // a cancelled, a finished and a cut-off test read differently
   } rows[] = {
       // Link events never start anything and never drop a held test.
-      {From::Running, E::LinkAccepted, RunState::Running, true, false, false},
-      {From::Running, E::HandshakeSent, RunState::Running, true, false, false},
-      {From::Running, E::LinkDisconnected, RunState::Ended, true, true, false},
-      {From::Running, E::LineLost, RunState::Ended, true, true, true},
-      {From::Running, E::PortNotOpened, RunState::Ended, true, true, true},
-      {From::Ended, E::LinkAccepted, RunState::Ended, true, true, false},
-      {From::Ended, E::LineLost, RunState::Ended, true, true, false},
-      {From::EndedByLoss, E::PortOpened, RunState::Ended, true, true, true},
+      {From::Running, E::LinkAccepted, RunState::Running, true, false, false, RunEnding::None},
+      {From::Running, E::HandshakeSent, RunState::Running, true, false, false, RunEnding::None},
+      {From::Running, E::LinkDisconnected, RunState::Ended, true, true, false, RunEnding::LineCut},
+      {From::Running, E::LineLost, RunState::Ended, true, true, true, RunEnding::LineCut},
+      {From::Running, E::PortNotOpened, RunState::Ended, true, true, true, RunEnding::LineCut},
+      {From::Ended, E::LinkAccepted, RunState::Ended, true, true, false, RunEnding::Cancelled},
+      {From::Ended, E::LineLost, RunState::Ended, true, true, false, RunEnding::Cancelled},
+      {From::EndedByLoss, E::PortOpened, RunState::Ended, true, true, true, RunEnding::LineCut},
       // A start request dies with the handshake or the link, and leaves what was held.
-      {From::StartRequestedFresh, E::HandshakeSent, RunState::Idle, false, false, false},
-      {From::StartRequestedFresh, E::LineLost, RunState::Idle, false, false, false},
-      {From::StartRequestedOverHeld, E::LinkDisconnected, RunState::Ended, true, true, false},
-      {From::StartRequestedOverHeld, E::StartAbandoned, RunState::Ended, true, true, false},
+      {From::StartRequestedFresh, E::HandshakeSent, RunState::Idle, false, false, false, RunEnding::None},
+      {From::StartRequestedFresh, E::LineLost, RunState::Idle, false, false, false, RunEnding::None},
+      {From::StartRequestedOverHeld, E::LinkDisconnected, RunState::Ended, true, true, false, RunEnding::Finished},
+      {From::StartRequestedOverHeld, E::StartAbandoned, RunState::Ended, true, true, false, RunEnding::Finished},
       // Run events.
-      {From::Running, E::TestCancelled, RunState::Ended, true, true, false},
-      {From::Running, E::TestFinished, RunState::Ended, true, true, false},
-      {From::Running, E::TestSaved, RunState::Running, true, false, false},
-      {From::Running, E::TestDiscarded, RunState::Running, true, false, false},
-      {From::Ended, E::TestSaved, RunState::Idle, false, false, false},
-      {From::Ended, E::TestDiscarded, RunState::Idle, false, false, false},
-      {From::Ended, E::TestFinished, RunState::Ended, true, true, false},
-      {From::IdleConnected, E::ActionsAdopted, RunState::Ended, true, true, false},
-      {From::IdleConnected, E::TestFinished, RunState::Idle, false, false, false},
-      {From::Ended, E::StartQueried, RunState::StartRequested, true, true, false},
-      {From::EndedByLoss, E::StartQueried, RunState::Ended, true, true, true},
+      {From::Running, E::TestCancelled, RunState::Ended, true, true, false, RunEnding::Cancelled},
+      {From::Running, E::TestFinished, RunState::Ended, true, true, false, RunEnding::Finished},
+      {From::Running, E::TestSaved, RunState::Running, true, false, false, RunEnding::None},
+      {From::Running, E::TestDiscarded, RunState::Running, true, false, false, RunEnding::None},
+      {From::Ended, E::TestSaved, RunState::Idle, false, false, false, RunEnding::None},
+      {From::Ended, E::TestDiscarded, RunState::Idle, false, false, false, RunEnding::None},
+      {From::Ended, E::TestFinished, RunState::Ended, true, true, false, RunEnding::Cancelled},
+      {From::IdleConnected, E::ActionsAdopted, RunState::Ended, true, true, false, RunEnding::NotStarted},
+      {From::IdleConnected, E::TestFinished, RunState::Idle, false, false, false, RunEnding::None},
+      {From::Ended, E::StartQueried, RunState::StartRequested, true, true, false, RunEnding::Cancelled},
+      {From::EndedByLoss, E::StartQueried, RunState::Ended, true, true, true, RunEnding::LineCut},
       // A stop withdraws a start that waits for the controller's report.
-      {From::StartRequestedFresh, E::DisconnectRequested, RunState::Idle, false, false, false},
-      {From::StartRequestedOverHeld, E::DisconnectRequested, RunState::Ended, true, true, false},
-      {From::Running, E::DisconnectRequested, RunState::Running, true, false, false},
+      {From::StartRequestedFresh, E::DisconnectRequested, RunState::Idle, false, false, false, RunEnding::None},
+      {From::StartRequestedOverHeld, E::DisconnectRequested, RunState::Ended, true, true, false, RunEnding::Finished},
+      {From::Running, E::DisconnectRequested, RunState::Running, true, false, false, RunEnding::None},
       // No run without a press on a connected line.
-      {From::IdleConnected, E::TestStarted, RunState::Idle, false, false, false},
-      {From::Ended, E::TestStarted, RunState::Ended, true, true, false},
-      {From::Pressed, E::TestStarted, RunState::Running, true, false, false},
-      {From::EndedByLoss, E::TestResumed, RunState::Ended, true, true, true},
+      {From::IdleConnected, E::TestStarted, RunState::Idle, false, false, false, RunEnding::None},
+      {From::Ended, E::TestStarted, RunState::Ended, true, true, false, RunEnding::Cancelled},
+      {From::Pressed, E::TestStarted, RunState::Running, true, false, false, RunEnding::None},
+      {From::EndedByLoss, E::TestResumed, RunState::Ended, true, true, true, RunEnding::LineCut},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(std::string(EventName(r.event)) + " from " + std::to_string(static_cast<int>(r.from)));
@@ -100,6 +101,7 @@ TEST(StationModel, EveryTransitionKeepsTheInvariantsAndLeadsWhereTheTableSays) {
     EXPECT_EQ(m.HoldsTest(), r.held);
     EXPECT_EQ(m.SaveOffered(), r.saveOffered);
     EXPECT_EQ(m.ResumePending(), r.resumable);
+    EXPECT_STREQ(RunEndingName(m.Ending()), RunEndingName(r.ending));
     EXPECT_EQ(m.HasStartPermit(), m.Run() == RunState::StartRequested) << "a permit lives only with its request";
     EXPECT_EQ(m.CheckInvariants(), QString());
   }

@@ -4,6 +4,7 @@
 // controller shows on the panel, in the status bar and in the run log.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
@@ -46,26 +47,56 @@ struct RunWatchWindow : rigtest::QuietWindow {
   }
 };
 
-TEST_F(RunWatchWindow, FitsBelowTheButtonsAndItsLongestWordsFitTheirPlaces) {
-  // The widest figures the view can show: a long run, big counts, a
-  // reconnecting line and a silent controller.
+// The widest figures the view can show: a run of 99 days, big counts, a
+// reconnecting line; each variant puts another of the longest state words
+// on the panel.
+std::vector<RunWatchFigures> WidestFigures(int64_t now) {
   RunWatchFigures worst;
   worst.HasRun = true;
   worst.Run = RunState::Running;
   worst.Link = LinkState::Lost;
   worst.Reconnecting = true;
-  worst.Plan = {17, true, 32000, 2, 6'000'000};
-  worst.CountDone = 31999;
-  worst.ElapsedMs = 99 * 86'400'000LL;
-  worst.RatePerMinute = 1234.5;
-  worst.ExpectedRatePerMinute = 1234.5;
-  worst.LeftMs = 99 * 86'400'000LL;
-  worst.EndAtMs = now;
-  worst.Refusals.fill({31999, 31999});
-  worst.LastRefusalCount = 31999;
-  worst.LastRefusalAtMs = now;
-  worst.Silent = true;
-  worst.SilentForMs = 9 * 86'400'000LL;
+  worst.Plan = {17, true, 999999, 2, 6'000'000};
+  worst.CountDone = 999999;
+  worst.ActionsDone = 999999;
+  worst.ElapsedMs = 99 * 86'400'000LL - 1;
+  worst.CyclesLastMinute = 99999;
+  worst.ExpectedRatePerMinute = 9999.9;
+  worst.LeftMs = 99 * 86'400'000LL - 1;
+  worst.EndAtMs = QDateTime(QDate(2026, 12, 28), QTime(23, 58, 58)).toMSecsSinceEpoch();
+  worst.Refusals.fill({999999, 999999});
+  worst.RefusedActions = 999999;
+  worst.LastRefusalCount = 999999;
+  worst.LastRefusalAtMs = worst.EndAtMs;
+  std::vector<RunWatchFigures> all;
+  auto add = [&](auto change) {
+    RunWatchFigures f = worst;
+    change(f);
+    all.push_back(f);
+  };
+  add([](RunWatchFigures& f) {
+    f.Silent = true;
+    f.SilentForMs = 99 * 86'400'000LL - 1;
+  });
+  add([](RunWatchFigures& f) { f.Paused = true; });
+  add([](RunWatchFigures& f) { f.ResumedAfterMs = 99 * 86'400'000LL - 1; });
+  add([](RunWatchFigures& f) { f.Run = RunState::StartRequested; });
+  for (RunEnding e : {RunEnding::Cancelled, RunEnding::Finished, RunEnding::LineCut, RunEnding::NotStarted})
+    add([e](RunWatchFigures& f) {
+      f.Run = RunState::Ended;
+      f.Ending = e;
+      f.Link = LinkState::Open;
+      f.Reconnecting = false;
+    });
+  add([](RunWatchFigures& f) {  // an operation test, every break refused
+    f.Plan = {5, false, 0, 3, 0};
+    f.ActionsDone = 3;
+    f.LastMarks = {QStringLiteral("拒合"), QStringLiteral("拒合"), QStringLiteral("拒合")};
+  });
+  return all;
+}
+
+TEST_F(RunWatchWindow, FitsBelowTheButtonsAndItsLongestWordsFitTheirPlaces) {
   for (int s = 1; s <= 2; ++s) {
     SCOPED_TRACE(s);
     TStationPanel& panel = window->Panel(s);
@@ -79,10 +110,20 @@ TEST_F(RunWatchWindow, FitsBelowTheButtonsAndItsLongestWordsFitTheirPlaces) {
         EXPECT_FALSE(sibling->geometry().intersects(view.geometry())) << sibling->objectName().toStdString();
       }
     }
-    view.Draw(worst, window->Station(s).Watch());
-    for (QLabel* label : view.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
-      EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
+    int measured = 0;
+    for (const RunWatchFigures& worst : WidestFigures(now)) {
+      view.Draw(worst, window->Station(s).Watch());
+      for (QLabel* label : view.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (label->text().isEmpty()) continue;
+        ++measured;
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
+            << label->text().toStdString();
+      }
+      auto* bar = view.findChild<QProgressBar*>();
+      EXPECT_LE(bar->fontMetrics().horizontalAdvance(bar->text()), bar->contentsRect().width() - 8)
+          << bar->text().toStdString();
     }
+    EXPECT_GT(measured, 100);
   }
 }
 
@@ -104,7 +145,7 @@ TEST_F(RunWatchWindow, DrawnOnTheTimerOnlyAndTheChartAtMostOncePerTick) {
   window->WatchTimerTimer();
   EXPECT_EQ(view.ChartDraws(), chartDraws + 1);
   EXPECT_EQ(view.findChild<QProgressBar*>()->value(), 500);
-  EXPECT_EQ(Label(1, "Rate"), QStringLiteral("速率：3.0 次/分"));
+  EXPECT_EQ(Label(1, "Rate"), QStringLiteral("速率：3 次/分"));
   EXPECT_EQ(Label(1, "SetRate"), QStringLiteral("设定：3.0 次/分"));
   EXPECT_LE(view.Chart().PointCount(), TRateHistory::kMaxBuckets);
   EXPECT_GT(view.Chart().PointCount(), TRateHistory::kMaxBuckets / 2);
@@ -121,7 +162,7 @@ TEST_F(RunWatchWindow, ASilentControllerShowsOnThePanelInTheStatusBarAndInTheRun
   window->WatchTimerTimer();
   auto* bar = window->statusBar()->findChild<QLabel*>(QStringLiteral("StationStatus"));
   EXPECT_TRUE(bar->text().startsWith(QStringLiteral("工位1：空闲　"))) << bar->text().toStdString();
-  EXPECT_TRUE(bar->text().contains(QStringLiteral("工位2：运行中 3/500次 3.0次/分"))) << bar->text().toStdString();
+  EXPECT_TRUE(bar->text().contains(QStringLiteral("工位2：运行中 3/500次 3次/分"))) << bar->text().toStdString();
 
   now += 61'000;  // three 20 s cycles and a second
   window->WatchTimerTimer();

@@ -21,6 +21,7 @@
 namespace rigtest {
 
 struct SimulatedRig : ::testing::Test {
+  double speed = 1000;  // how many times faster than a real controller
   TempDir dir;
   std::unique_ptr<rig::sim::TControllerSim> sim;
   RecordingNotifier* notifier = nullptr;
@@ -28,7 +29,7 @@ struct SimulatedRig : ::testing::Test {
 
   void Start(rig::sim::SimOptions options = {}) {
     if (!options.LinkDir.isEmpty()) QDir().mkpath(options.LinkDir);
-    options.Controller.Speed = 1000;
+    options.Controller.Speed = speed;
     options.Controller.ActionMs = 2;
     options.Baud = 0;
     options.Seed = 3;

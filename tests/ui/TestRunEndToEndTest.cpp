@@ -6,11 +6,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTest>
+#include <algorithm>
+#include <chrono>
 #include <numeric>
 
 #include "SimulatedRig.h"
 #include "protocol/Frame.h"
+#include "station/RunWatch.h"
+#include "station/RunWatchTexts.h"
 #include "storage/TestSearch.h"
+#include "testing/RateHistory.h"
+#include "testing/RunObserver.h"
+#include "ui/RunWatchPanel.h"
+#include "ui/StationPanel.h"
 #include "testing/TestParameters.h"
 
 namespace rig {
@@ -219,6 +228,78 @@ TEST_F(TestRunEndToEnd, StartingTheSameModeAgainResumesFromTheControllersCount) 
   std::vector<int> counts;
   for (const auto& r : Shared().Actions) counts.push_back(r->Count);
   EXPECT_EQ(counts, (std::vector<int>{5, 5, 6, 6, 7, 7}));
+}
+
+}  // namespace
+}  // namespace rig
+
+namespace rig {
+namespace {
+
+// When each new count reached the window thread, on the watch's own clock.
+struct CycleClock : IRunObserver {
+  std::vector<int64_t> times;
+  int32_t last = 0;
+  void RunStarted() override {}
+  void RunDiscarded() override {}
+  void ActionQueued(const ActionRecord& record) override {
+    if (record.Count <= last) return;
+    last = record.Count;
+    using namespace std::chrono;
+    times.push_back(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  }
+  int Between(int64_t fromMs, int64_t toMs) const {
+    return static_cast<int>(std::lower_bound(times.begin(), times.end(), toMs) -
+                            std::lower_bound(times.begin(), times.end(), fromMs));
+  }
+};
+
+// A paced controller (20 times real speed, as run.sh starts it) watched for
+// a few seconds through the real window's live view.
+TEST_F(TestRunEndToEnd, ThePacedRigsLiveFiguresNeverRunAheadOfWhatItDid) {
+  speed = 20;
+  Start();
+  CycleClock cycles;
+  window->TestControl(kStation).AddRunObserver(&cycles);
+  Setup(kStation, 17, "30000");  // 单分单合, 1 s delays: 50 ms here
+  StartTest(kStation);
+  ASSERT_TRUE(rigtest::WaitFor([&] { return Shared().Model.IsRunning(); }));
+  const TRunWatch& watch = window->Station(kStation).Watch();
+  std::optional<int64_t> previousLeft;
+  int sampled = 0;
+  size_t drawn = 0;
+  for (int tick = 0; tick < 30; ++tick) {  // six seconds on the window's 200 ms timer
+    QTest::qWait(200);
+    const RunWatchFigures f = watch.Figures();
+    const int64_t now = watch.Now();
+    const QString rate = window->Panel(kStation).RunWatch().Shown().Rate;
+    if (cycles.times.size() < 2) {
+      EXPECT_EQ(rate, QStringLiteral("速率：—"));
+      continue;
+    }
+    ++sampled;
+    ASSERT_TRUE(f.CyclesLastMinute);
+    EXPECT_LE(*f.CyclesLastMinute, cycles.Between(now - 60'000 + 1, now + 1));
+    EXPECT_GE(*f.CyclesLastMinute, 2);
+    const TRateHistory& h = watch.History();
+    const int64_t until = watch.HistoryUntil();
+    const std::vector<RatePoint> points = RatePoints(h, until);
+    drawn = points.size();
+    for (size_t i = 0; i < points.size(); ++i) {
+      const int64_t from = h.StartMs() + static_cast<int64_t>(i) * h.WidthMs();
+      const int64_t span = std::min(h.WidthMs(), until - from);
+      // One cycle of leeway: the watch and this clock read the time a moment apart.
+      EXPECT_LE(points[i].PerMinute * span / 60'000.0, cycles.Between(from, from + span + 1) + 1.0) << i;
+    }
+    if (tick % 5 == 4 && f.LeftMs) {  // once a second
+      if (previousLeft && *previousLeft >= 5'000) EXPECT_LE(std::abs(*f.LeftMs - *previousLeft), *previousLeft / 5);
+      previousLeft = f.LeftMs;
+    }
+  }
+  EXPECT_GT(sampled, 10);
+  EXPECT_GE(drawn, 1u) << "the first bucket is drawn once half of it has passed";
+  EXPECT_GT(cycles.times.size(), 10u) << "the simulator ran";
+  window->TestControl(kStation).RemoveRunObserver(&cycles);
 }
 
 }  // namespace
