@@ -22,6 +22,12 @@ bool Marked(const ActionRecord& record) {
 
 }  // namespace
 
+BreakDeviations TRunWatch::Judged(const ActionRecord& record) const {
+  BreakPositions positions{};
+  for (int b = 0; b < kBreakCount; ++b) positions[b] = record.Closed[b] ? ContactState::Closed : ContactState::Open;
+  return JudgeAction(plan_.Mode, record.ActionNo, positions).value_or(BreakDeviations{});
+}
+
 TRunWatch::TRunWatch(int station, const StationShared& shared, Clock clock)
     : station_(station), shared_(shared) {
   if (clock) {
@@ -55,6 +61,7 @@ void TRunWatch::RunStarted() {
   ++historyVersion_;
   refusals_ = {};
   refusedActions_ = 0;
+  judgedActions_ = 0;
   lastRefusalCount_ = 0;
   lastRefusalAtMs_.reset();
   lastMarks_ = {};
@@ -99,18 +106,22 @@ void TRunWatch::ActionQueued(const ActionRecord& record) {
   lastCount_ = record.Count;
   const int32_t cycles = step > 0 && step <= kMaxCycleStep ? step : 0;
   if (cycles) CountCycles(now, cycles);
-  const bool refused = Marked(record);
+  const bool marked = Marked(record);
+  const BreakDeviations found = marked ? BreakDeviations{} : Judged(record);
+  const bool judged = std::any_of(found.begin(), found.end(), [](Deviation d) { return d != Deviation::None; });
+  const bool refused = marked || judged;
   if (refused) {
     for (int b = 0; b < kBreakCount; ++b) {
-      if (record.Marks[b] == QStringLiteral("拒合")) ++refusals_[b].Closings;
-      else if (record.Marks[b] == QStringLiteral("拒分")) ++refusals_[b].Openings;
+      if (record.Marks[b] == QStringLiteral("拒合") || found[b] == Deviation::RefusedClose) ++refusals_[b].Closings;
+      else if (record.Marks[b] == QStringLiteral("拒分") || found[b] == Deviation::RefusedOpen) ++refusals_[b].Openings;
     }
     ++refusedActions_;
+    if (judged) ++judgedActions_;
     lastRefusalCount_ = record.Count;
     lastRefusalAtMs_ = wall_();
   }
   for (int b = 0; b < kBreakCount; ++b) lastMarks_[b] = record.Marks[b];
-  paused_ = refused;  // the controller stops after a refusal the operator heeds
+  paused_ = marked;  // the controller stops after a refusal the operator heeds
   if (refused) history_.Add(now, 0, 1);
   if (cycles || refused) ++historyVersion_;
 }
@@ -208,6 +219,7 @@ RunWatchFigures TRunWatch::Figures() const {
   }
   f.Refusals = refusals_;
   f.RefusedActions = refusedActions_;
+  f.JudgedActions = judgedActions_;
   f.LastRefusalCount = lastRefusalCount_;
   f.LastRefusalAtMs = lastRefusalAtMs_;
   f.LastMarks = lastMarks_;

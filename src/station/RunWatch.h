@@ -13,6 +13,7 @@
 #include "station/StationModel.h"
 #include "testing/RateHistory.h"
 #include "testing/RunObserver.h"
+#include "testing/PositionJudge.h"
 #include "testing/RunPlan.h"
 
 namespace rig {
@@ -44,6 +45,9 @@ struct RunWatchFigures {
   std::optional<int64_t> EndAtMs;               // wall clock
   std::array<BreakRefusalCount, 3> Refusals{};  // refused breaks
   int32_t RefusedActions = 0;  // actions with at least one refused break
+  // Of those, the actions found from the reported positions alone: under
+  // 忽略拒动作 nothing is marked, and the same rule judges them.
+  int32_t JudgedActions = 0;
   int32_t LastRefusalCount = 0;
   std::optional<int64_t> LastRefusalAtMs;  // wall clock
   std::array<QString, 3> LastMarks;  // of the latest action
@@ -132,6 +136,10 @@ class TRunWatch : public IRunObserver {
   uint64_t historyVersion_ = 0;
   std::array<BreakRefusalCount, 3> refusals_{};
   int32_t refusedActions_ = 0;
+  int32_t judgedActions_ = 0;
+  // How the action's positions deviate from what the mode expects, for an
+  // action the refusal check did not mark.
+  BreakDeviations Judged(const ActionRecord& record) const;
   int32_t lastRefusalCount_ = 0;
   std::optional<int64_t> lastRefusalAtMs_;
   std::array<QString, 3> lastMarks_;

@@ -107,6 +107,14 @@ RunWatchTexts TextsOf(const RunWatchFigures& f) {
     t.Refusals[b] = {QString::number(f.Refusals[b].Closings), QString::number(f.Refusals[b].Openings)};
   t.RefusedActions = QStringLiteral("拒动作：") +
                      (f.RefusedActions ? QStringLiteral("%1个动作").arg(f.RefusedActions) : QStringLiteral("无"));
+  if (f.RefusedActions > 0) {
+    const int32_t marked = f.RefusedActions - f.JudgedActions;
+    t.RefusalsFoundBy = f.JudgedActions == 0 ? QStringLiteral("拒动作由拒动作检查标记")
+                        : marked == 0 ? QStringLiteral("拒动作按断口位置判定（忽略拒动作时控制器不等待，也不标记）")
+                                      : QStringLiteral("%1个动作由拒动作检查标记，%2个按断口位置判定")
+                                            .arg(marked)
+                                            .arg(f.JudgedActions);
+  }
   if (f.LastRefusalAtMs) {
     t.LastRefusal = QStringLiteral("最后一次：第%1次").arg(f.LastRefusalCount);
     t.LastRefusalAt = DayTimeText(*f.LastRefusalAtMs);

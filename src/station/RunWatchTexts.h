@@ -24,6 +24,7 @@ struct RunWatchTexts {
   // Per break A1, B1, C1: refused closings and refused openings.
   std::array<std::array<QString, 2>, 3> Refusals;
   QString RefusedActions;  // "拒动作：3个动作" (actions, however many breaks refused) or "拒动作：无"
+  QString RefusalsFoundBy;  // how they were found, for the table's tool tip; empty when none
   QString LastRefusal;     // "最后一次：第1234次", empty when none
   QString LastRefusalAt;   // "12-07 15:30"
   bool operator==(const RunWatchTexts&) const = default;

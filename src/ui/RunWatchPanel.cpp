@@ -86,6 +86,7 @@ void TRunWatchPanel::Draw(const RunWatchFigures& figures, const TRunWatch& watch
     for (int b = 0; b < kBreakCount; ++b)
       for (int k = 0; k < 2; ++k) SetIfChanged(refusals_[b][k], texts.Refusals[b][k]);
     SetIfChanged(refusedActions_, texts.RefusedActions);
+    if (refusedActions_->toolTip() != texts.RefusalsFoundBy) refusedActions_->setToolTip(texts.RefusalsFoundBy);
     SetIfChanged(lastRefusal_, texts.LastRefusal);
     SetIfChanged(lastRefusalAt_, texts.LastRefusalAt);
     shown_ = texts;

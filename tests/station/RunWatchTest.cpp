@@ -125,6 +125,32 @@ TEST(RunWatch, RefusalsAreCountedPerBreakAndAPauseForTheOperatorIsNotSilence) {
   EXPECT_EQ(StatusLine(1, f), QStringLiteral("工位1：运行中 3/500次 1次/分 拒动作2个动作"));
 }
 
+// The same wrong positions count the same whichever refusal option runs:
+// marked by the refusal check (the controller waits), or under 忽略拒动作
+// judged from the reported positions by the same rule (it goes on).
+TEST(RunWatch, RefusalsUnderEitherOptionCountTheSameAndSayHowTheyWereFound) {
+  for (bool heed : {true, false}) {
+    SCOPED_TRACE(heed);
+    Watched w;
+    w.Start(10, 10, 500, heed);
+    w.Cycle(20);
+    w.Cycle(20, kAllOpen, 0x04);  // closing: A1 and C1 stay open
+    EXPECT_EQ(w.watch.Figures().Paused, heed);
+    if (heed) w.s.PressContinue();
+    w.Cycle(20, 0x01, kAllClosed);  // opening: A1 stays closed
+    const RunWatchFigures f = w.watch.Figures();
+    EXPECT_EQ(f.Refusals[kBreakA1].Closings, 1);
+    EXPECT_EQ(f.Refusals[kBreakB1].Closings, 0);
+    EXPECT_EQ(f.Refusals[kBreakC1].Closings, 1);
+    EXPECT_EQ(f.Refusals[kBreakA1].Openings, 1);
+    EXPECT_EQ(f.RefusedActions, 2);
+    EXPECT_EQ(f.JudgedActions, heed ? 0 : 2);
+    EXPECT_EQ(TextsOf(f).RefusalsFoundBy,
+              heed ? QStringLiteral("拒动作由拒动作检查标记")
+                   : QStringLiteral("拒动作按断口位置判定（忽略拒动作时控制器不等待，也不标记）"));
+  }
+}
+
 TEST(RunWatch, ASilentControllerIsReportedAfterThreeCyclesAndAgainWhenItResumes) {
   const struct {
     const char* what;
