@@ -1,5 +1,6 @@
 #include "lab/LabUploader.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "core/RunLog.h"
@@ -11,7 +12,7 @@
 namespace rig::lab {
 
 QString WaitedText(qint64 seconds) {
-  if (seconds < 3600) return QStringLiteral("%1 分钟").arg(std::max<qint64>(1, seconds / 60));
+  if (seconds < 3600) return QStringLiteral("%1 分钟").arg(std::max<qint64>(1, seconds / 60));  // at least a minute
   if (seconds < 2 * 86400) return QStringLiteral("%1 小时").arg(seconds / 3600);
   return QStringLiteral("%1 天").arg(seconds / 86400);
 }
@@ -19,7 +20,8 @@ QString WaitedText(qint64 seconds) {
 QString LabStatusText(const LabStatus& s, const QDateTime& now) {
   const QString head = QStringLiteral("实验室数据库：");
   QString pending = QStringLiteral("待上传 %1 个测试").arg(s.Pending);
-  if (s.Pending > 0 && s.OldestSaved.isValid())
+  // Said once a test has waited a minute: a test just saved is not news.
+  if (s.Pending > 0 && s.OldestSaved.isValid() && s.OldestSaved.secsTo(now) >= 60)
     pending += QStringLiteral("，最早的已等待 %1").arg(WaitedText(s.OldestSaved.secsTo(now)));
   const QString waiting = s.Pending > 0 ? QStringLiteral("（%1）").arg(pending) : QString();
   const QString aside =
@@ -99,7 +101,9 @@ LabStatus LabUploader::Status() const {
 void LabUploader::Publish(LabStatus::State state, int pending, const QString& problem) {
   std::lock_guard lock(mutex_);
   status_.Now = state;
-  status_.Pending = pending;
+  // A test added since `pending` was counted (Wake) is not taken back: the
+  // thread counts again at once.
+  status_.Pending = woken_ ? std::max(pending, status_.Pending) : pending;
   status_.Problem = problem;
 }
 

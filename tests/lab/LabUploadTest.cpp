@@ -350,10 +350,10 @@ TEST(LabUpload, ARefusedTestIsSetAsideAndTheOthersGoOn) {
   // How long the oldest pending test has waited.
   LabStatus waiting{LabStatus::State::Unreachable, 2, QStringLiteral("服务器无法访问（h:1）")};
   const QDateTime now(QDate(2026, 3, 14), QTime(12, 0));
-  for (const auto& [saved, said] : {std::pair{now.addSecs(-90), "1 分钟"}, {now.addSecs(-3 * 3600 - 5), "3 小时"},
-                                    {now.addDays(-4), "4 天"}}) {
+  for (const auto& [saved, said] : {std::pair{now.addSecs(-30), ""}, {now.addSecs(-90), "，最早的已等待 1 分钟"},
+                                    {now.addSecs(-3 * 3600 - 5), "，最早的已等待 3 小时"}, {now.addDays(-4), "，最早的已等待 4 天"}}) {
     waiting.OldestSaved = saved;
-    EXPECT_TRUE(LabStatusText(waiting, now).endsWith(QStringLiteral("（待上传 2 个测试，最早的已等待 %1）").arg(QString::fromUtf8(said))))
+    EXPECT_TRUE(LabStatusText(waiting, now).endsWith(QStringLiteral("（待上传 2 个测试%1）").arg(QString::fromUtf8(said))))
         << LabStatusText(waiting, now).toStdString();
   }
 }
