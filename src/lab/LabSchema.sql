@@ -64,3 +64,40 @@ ALTER TABLE lab_tests
   ADD COLUMN refused_closings integer[] NOT NULL DEFAULT '{0,0,0}',
   ADD COLUMN refused_openings integer[] NOT NULL DEFAULT '{0,0,0}',
   ADD COLUMN refusals_found_by text NOT NULL DEFAULT '';
+
+-- @version 3
+-- What each station of each rig is doing now, as its live view shows it.
+-- A rig rewrites its own rows at most every 10 s; updated_at says when it
+-- last did, so a rig that stopped reporting can be seen.
+CREATE TABLE lab_live(
+  rig_name text NOT NULL,
+  station integer NOT NULL,        -- 1, 2
+  updated_at timestamptz NOT NULL,
+  link text NOT NULL,              -- 'open', 'lost', 'closed'
+  run_state text NOT NULL,         -- 'idle', 'running', 'waiting', 'paused', 'finished', 'cancelled'
+  mode integer,                    -- iDealType of the run, null when idle
+  count_done integer NOT NULL DEFAULT 0,
+  count_set integer NOT NULL DEFAULT 0,
+  rate_per_min real,               -- operations per minute, null when unknown
+  seconds_left integer,            -- null when unknown
+  refusals integer NOT NULL DEFAULT 0,
+  silent_seconds integer NOT NULL DEFAULT 0,  -- controller silent this long (0: talking)
+  programme text NOT NULL DEFAULT '',
+  block text NOT NULL DEFAULT '',
+  PRIMARY KEY (rig_name, station)
+);
+
+-- What happened on a rig, as it happened; sent through the rig's outbox so
+-- none is lost while the server is away. event_id is made by the rig.
+CREATE TABLE lab_events(
+  event_id uuid PRIMARY KEY,
+  rig_name text NOT NULL,
+  station integer NOT NULL,
+  happened_at timestamptz NOT NULL,
+  kind text NOT NULL,              -- 'refusal', 'silent', 'line_lost', 'finished', 'saved', 'save_failed'
+  test_id uuid,                    -- the saved test, when there is one
+  detail text NOT NULL DEFAULT '', -- words for people ("B1 拒合 at 6527", the save's problem, ...)
+  uploaded_at timestamptz NOT NULL DEFAULT now()
+);
+CREATE INDEX lab_events_rig ON lab_events(rig_name, happened_at);
+CREATE INDEX lab_events_time ON lab_events(happened_at);
