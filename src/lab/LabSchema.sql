@@ -84,6 +84,8 @@ CREATE TABLE lab_live(
   silent_seconds integer NOT NULL DEFAULT 0,  -- controller silent this long (0: talking)
   programme text NOT NULL DEFAULT '',
   block text NOT NULL DEFAULT '',
+  pending_uploads integer NOT NULL DEFAULT 0, -- the rig's outbox: tests waiting
+  aside_uploads integer NOT NULL DEFAULT 0,   -- and tests the server refused
   PRIMARY KEY (rig_name, station)
 );
 
