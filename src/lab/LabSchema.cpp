@@ -33,15 +33,30 @@ int LatestLabSchemaVersion() {
   return steps.empty() ? 0 : steps.back().first;
 }
 
-int EnsureLabSchema(LabConnection& c) {
+QString BehindText(int version, int latest) {
+  return QStringLiteral("数据库版本过旧（第 %1 版，本程序需要第 %2 版），请实验室管理员运行 lab-admin upgrade；测试暂存本机，升级后自动上传")
+      .arg(version)
+      .arg(latest);
+}
+
+int EnsureLabSchema(LabConnection& c, SchemaUse use) {
   c.Exec("BEGIN");
   try {
     c.Exec("SELECT pg_advisory_xact_lock(4417016)");
     int version = 0;
-    PgResult exists = c.Query("SELECT to_regclass('lab_schema') IS NOT NULL");
+    PgResult exists = c.Query(
+        "SELECT to_regclass('lab_schema') IS NOT NULL, "
+        "coalesce((SELECT relrowsecurity FROM pg_class WHERE oid = to_regclass('lab_tests')), false)");
     if (QByteArray(PQgetvalue(exists.get(), 0, 0)) == "t") {
       PgResult v = c.Query("SELECT max(version) FROM lab_schema");
       version = QByteArray(PQgetvalue(v.get(), 0, 0)).toInt();
+    }
+    const bool administered = QByteArray(PQgetvalue(exists.get(), 0, 1)) == "t";
+    const int latest = LatestLabSchemaVersion();
+    if (administered && use != SchemaUse::Administer && version < latest) {
+      c.Exec("COMMIT");
+      if (use == SchemaUse::Read) return version;
+      throw LabError(BehindText(version, latest));
     }
     for (const auto& [step, sql] : LabSchemaSteps()) {
       if (step <= version) continue;

@@ -93,6 +93,15 @@ void LabUploader::Wake() {
   wake_.notify_all();
 }
 
+void LabUploader::RequestReconcile() {
+  {
+    std::lock_guard lock(mutex_);
+    ++reconcilesAsked_;
+    woken_ = true;
+  }
+  wake_.notify_all();
+}
+
 LabStatus LabUploader::Status() const {
   std::lock_guard lock(mutex_);
   return status_;
@@ -111,7 +120,7 @@ void LabUploader::PublishOutbox(const LabOutbox& outbox) {
   const std::optional<LabTestRecord> oldest = outbox.Oldest();
   const int aside = outbox.AsideCount();
   std::lock_guard lock(mutex_);
-  status_.OldestSaved = oldest ? QDateTime::fromString(oldest->SavedAt, QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QDateTime();
+  status_.OldestSaved = oldest ? ParseLabTime(oldest->SavedAt) : QDateTime();
   status_.Aside = aside;
 }
 
@@ -166,6 +175,21 @@ void LabUploader::Run() {
           lastProblem.clear();  // the same trouble again is news
         }
         lostServer = false;
+      }
+      if (reconcile_) {
+        int asked = 0, done = 0;
+        {
+          std::lock_guard lock(mutex_);
+          asked = reconcilesAsked_;
+          done = reconcilesDone_;
+        }
+        if (asked > done) {
+          reconcile_(*connection, outbox, done >= 0);
+          std::lock_guard lock(mutex_);
+          reconcilesDone_ = asked;  // an ask that came meanwhile is run next time round
+        }
+        pending = outbox.Count();
+        PublishOutbox(outbox);
       }
       if (pending == 0) {
         failures = 0;

@@ -115,7 +115,8 @@ TEST(LabUpload, ServerStoppedDuringAnUploadLosesAndDoublesNothing) {
       << LabStatusText(uploader.Status()).toStdString();
   EXPECT_EQ(outbox.Count(), 1);
   // Saved while the server is away: kept too.
-  const LabTestRecord second = MakeLabRecord(s.RigName, {rigtest::LabSample(), {}, out, actions}, "2026-03-14 09:40:00");
+  const SaveOutcome out2{true, {}, QStringLiteral("/d/2.db"), 2};
+  const LabTestRecord second = MakeLabRecord(s.RigName, {rigtest::LabSample(), {}, out2, actions}, "2026-03-14 09:40:00");
   outbox.Add(second);
   uploader.Wake();
 
