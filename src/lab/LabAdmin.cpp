@@ -15,8 +15,8 @@ namespace {
 // statements are built by the server (format %I, %L), not here.
 void MakeLogin(LabConnection& c, const QString& login, const QString& password, const char* group) {
   PgResult exists = c.Query("SELECT 1 FROM pg_roles WHERE rolname = $1", {login.toStdString()});
-  const char* make = PQntuples(exists.get()) == 1 ? "SELECT format('ALTER ROLE %I LOGIN PASSWORD %L', $1, $2)"
-                                                  : "SELECT format('CREATE ROLE %I LOGIN PASSWORD %L', $1, $2)";
+  const char* make = PQntuples(exists.get()) == 1 ? "SELECT format('ALTER ROLE %I LOGIN PASSWORD %L', $1::text, $2::text)"
+                                                  : "SELECT format('CREATE ROLE %I LOGIN PASSWORD %L', $1::text, $2::text)";
   PgResult sql = c.Query(make, {login.toStdString(), password.toStdString()});
   c.Exec(PQgetvalue(sql.get(), 0, 0));
   PgResult grant = c.Query("SELECT format('GRANT %I TO %I', $1::text, $2::text)", {group, login.toStdString()});

@@ -130,6 +130,7 @@ LabConnection::LabConnection(const LabSettings& settings, int connectTimeoutSeco
     throw LabError(ConnectProblemText(settings, failure));
   }
   PQsetErrorVerbosity(conn_, PQERRORS_DEFAULT);  // statements' errors keep the server's line
+  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);  // the server's notices are no one's business
   UseLocalTimeZone(conn_);
   if (interrupt) {
     interrupt_ = interrupt;
@@ -158,6 +159,10 @@ LabError StatementError(const pg_result* r, const QString& serverLine) {
   const QString sqlState = QString::fromLatin1(state ? state : "");
   LabError probe(QString(), sqlState);
   if (probe.RefusesTheTest()) return LabError(RefusalText(sqlState, serverLine), sqlState);
+  if (sqlState == QLatin1String("42501"))
+    return LabError(QStringLiteral("没有权限：实验室数据库不允许本机的登录这样做（试验台名称是否与管理员为这个登录登记的一致？）：") +
+                        serverLine,
+                    sqlState);
   return LabError(QStringLiteral("服务器报错：") + serverLine, sqlState);
 }
 

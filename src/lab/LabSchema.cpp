@@ -40,10 +40,11 @@ QString BehindText(int version, int latest) {
 }
 
 int EnsureLabSchema(LabConnection& c, SchemaUse use) {
+  int behind = -1;  // the version of a database only lab-admin may bring up
+  int version = 0;
   c.Exec("BEGIN");
   try {
     c.Exec("SELECT pg_advisory_xact_lock(4417016)");
-    int version = 0;
     PgResult exists = c.Query(
         "SELECT to_regclass('lab_schema') IS NOT NULL, "
         "coalesce((SELECT relrowsecurity FROM pg_class WHERE oid = to_regclass('lab_tests')), false)");
@@ -54,22 +55,22 @@ int EnsureLabSchema(LabConnection& c, SchemaUse use) {
     const bool administered = QByteArray(PQgetvalue(exists.get(), 0, 1)) == "t";
     const int latest = LatestLabSchemaVersion();
     if (administered && use != SchemaUse::Administer && version < latest) {
-      c.Exec("COMMIT");
-      if (use == SchemaUse::Read) return version;
-      throw LabError(BehindText(version, latest));
-    }
-    for (const auto& [step, sql] : LabSchemaSteps()) {
-      if (step <= version) continue;
-      c.Exec(sql.toUtf8().constData());
-      c.Query("UPDATE lab_schema SET version = $1", {std::to_string(step)});
-      version = step;
+      behind = version;
+    } else {
+      for (const auto& [step, sql] : LabSchemaSteps()) {
+        if (step <= version) continue;
+        c.Exec(sql.toUtf8().constData());
+        c.Query("UPDATE lab_schema SET version = $1", {std::to_string(step)});
+        version = step;
+      }
     }
     c.Exec("COMMIT");
-    return version;
   } catch (...) {
     if (PQstatus(c.Handle()) == CONNECTION_OK) PQclear(PQexec(c.Handle(), "ROLLBACK"));
     throw;
   }
+  if (behind >= 0 && use == SchemaUse::Upload) throw LabError(BehindText(behind, LatestLabSchemaVersion()));
+  return behind >= 0 ? behind : version;
 }
 
 }  // namespace rig::lab
