@@ -103,17 +103,3 @@ TEST(LabSettingsDialog, EncryptionChoiceAndRootCertificateGoToConfigIniAndComeBa
   }
   EXPECT_TRUE(notifier.notices.empty());
 }
-
-TEST(LabSettingsDialog, UploadEarlierTestsAsksTheServiceAndSaysWhenThereIsNone) {
-  rigtest::TempDir dir;
-  rigtest::RecordingNotifier notifier;
-  for (bool set : {true, false}) {
-    int asked = 0;
-    TfrmLabSettings dialog(dir.Path(), notifier, nullptr, [&] { return ++asked, set; });
-    dialog.findChild<QPushButton*>(QStringLiteral("BtnReconcile"))->click();
-    EXPECT_EQ(asked, 1);
-    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("LblAnswer"))->text().startsWith(QStringLiteral("未设置")), !set);
-  }
-  TfrmLabSettings without(dir.Path(), notifier);
-  EXPECT_FALSE(without.findChild<QPushButton*>(QStringLiteral("BtnReconcile"))->isEnabled());
-}
