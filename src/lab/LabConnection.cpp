@@ -39,6 +39,7 @@ QString ConnectProblemText(const LabSettings& s, const ConnectFailure& f) {
     return QStringLiteral("无法验证服务器证书：根证书文件不存在或无法读取（%1）").arg(RootCertPath(s));
   if (f.CertRejected)
     return QStringLiteral("服务器证书未通过验证（根证书 %1，服务器 %2）").arg(RootCertPath(s), s.Host);
+  if (f.NoTls) return QStringLiteral("服务器不接受加密连接（%1:%2）：请在服务器上开启 ssl，或改为不加密").arg(s.Host).arg(s.Port);
   const QString& code = f.SqlState;
   if (f.NeedsPassword || code == QLatin1String("28P01") || code == QLatin1String("28000"))
     return QStringLiteral("登录被拒绝（用户 %1）").arg(s.User);
@@ -114,18 +115,24 @@ LabConnection::LabConnection(const LabSettings& settings, int connectTimeoutSeco
     failure.NeedsPassword = PQconnectionNeedsPassword(conn_) != 0;
     PQfinish(conn_);
     conn_ = nullptr;
-    if (settings.VerifiesServer() && failure.SqlState.isEmpty() && !failure.NeedsPassword) {
-      // Nothing from the server: is it the certificate? Asked once more
-      // without checking it; a server that then answers at all was refused
-      // only for its certificate.
-      LabSettings unchecked = settings;
-      unchecked.SslMode = QStringLiteral("require");
-      bool late = false;
-      if (pg_conn* probe = Attempt(ConnectionString(unchecked, connectTimeoutSeconds), deadline, cancelled, &late)) {
-        failure.CertRejected = PQstatus(probe) == CONNECTION_OK || PQconnectionNeedsPassword(probe) ||
-                               !SqlStateInMessage(QString::fromUtf8(PQerrorMessage(probe))).isEmpty();
+    const bool encrypts = settings.SslMode == QLatin1String("require") || settings.VerifiesServer();
+    if (encrypts && failure.SqlState.isEmpty() && !failure.NeedsPassword) {
+      // Nothing from the server: is it the certificate, or a server without
+      // TLS? Asked once more without checking, then unencrypted; a server
+      // that answers at all then was refused only for that.
+      const auto answers = [&](const char* mode) {
+        LabSettings other = settings;
+        other.SslMode = QLatin1String(mode);
+        bool late = false;
+        pg_conn* probe = Attempt(ConnectionString(other, connectTimeoutSeconds), deadline, cancelled, &late);
+        if (!probe) return false;
+        const bool answered = PQstatus(probe) == CONNECTION_OK || PQconnectionNeedsPassword(probe) ||
+                              !SqlStateInMessage(QString::fromUtf8(PQerrorMessage(probe))).isEmpty();
         PQfinish(probe);
-      }
+        return answered;
+      };
+      failure.CertRejected = settings.VerifiesServer() && answers("require");
+      failure.NoTls = !failure.CertRejected && answers("disable");
     }
     throw LabError(ConnectProblemText(settings, failure));
   }

@@ -49,6 +49,7 @@ struct ConnectFailure {
   bool NeedsPassword = false;   // asked for a password that was not there
   bool RootCertMissing = false; // verify-full without a readable root certificate
   bool CertRejected = false;    // the server answers unchecked but not checked
+  bool NoTls = false;           // the server answers only unencrypted
 };
 
 // What a failed connection means, in words an operator can act on, by the
