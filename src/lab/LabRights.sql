@@ -59,12 +59,14 @@ CREATE POLICY lab_own_update ON lab_live FOR UPDATE TO lab_rig
 -- trigger checks instead that every action belongs to a test of the rig.
 CREATE OR REPLACE FUNCTION lab_actions_of_own_tests() RETURNS trigger
   LANGUAGE plpgsql AS $$
+DECLARE
+  mine text := lab_my_rig();  -- once, not once per action
 BEGIN
   IF pg_has_role(session_user, 'lab_rig', 'MEMBER')
      AND NOT (SELECT rolsuper FROM pg_roles WHERE rolname = session_user)
-     AND EXISTS (SELECT 1 FROM added a
+     AND EXISTS (SELECT 1 FROM (SELECT DISTINCT test_id FROM added) a
                  WHERE NOT EXISTS (SELECT 1 FROM lab_tests t
-                                   WHERE t.test_id = a.test_id AND t.rig_name = lab_my_rig())) THEN
+                                   WHERE t.test_id = a.test_id AND t.rig_name = mine)) THEN
     RAISE EXCEPTION 'actions of a test that is not this rig''s' USING ERRCODE = 'insufficient_privilege';
   END IF;
   RETURN NULL;
