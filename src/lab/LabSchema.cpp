@@ -73,4 +73,20 @@ int EnsureLabSchema(LabConnection& c, SchemaUse use) {
   return behind >= 0 ? behind : version;
 }
 
+void CheckRigName(LabConnection& c, const QString& rigName) {
+  PgResult set = c.Query(
+      "SELECT to_regprocedure('lab_my_rig()') IS NOT NULL AND pg_has_role(session_user, 'lab_rig', 'MEMBER') "
+      "AND NOT (SELECT rolsuper FROM pg_roles WHERE rolname = session_user) "
+      "FROM (SELECT 1) one WHERE to_regrole('lab_rig') IS NOT NULL");
+  if (PQntuples(set.get()) == 0 || QByteArray(PQgetvalue(set.get(), 0, 0)) != "t") return;
+  PgResult mine = c.Query("SELECT lab_my_rig()");
+  const QString login = QString::fromUtf8(PQuser(c.Handle()));
+  if (PQgetisnull(mine.get(), 0, 0))
+    throw LabError(QStringLiteral("本机的登录 %1 未在实验室数据库中登记为试验台：请实验室管理员运行 lab-admin add-rig").arg(login));
+  const QString registered = QString::fromUtf8(PQgetvalue(mine.get(), 0, 0));
+  if (registered != rigName)
+    throw LabError(QStringLiteral("本机的登录 %1 在实验室数据库中登记的试验台名称是“%2”，与设置中的“%3”不符：请改正试验台名称")
+                       .arg(login, registered, rigName));
+}
+
 }  // namespace rig::lab

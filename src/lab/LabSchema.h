@@ -27,4 +27,10 @@ int EnsureLabSchema(LabConnection& connection, SchemaUse use = SchemaUse::Upload
 // "数据库版本过旧（第 3 版，本程序需要第 4 版）…": uploads wait for the administrator.
 QString BehindText(int version, int latest);
 
+// In a lab set up by lab-admin a rig's login may write under one rig name
+// only: throws LabError naming both when `rigName` is not the login's (or
+// the login has none), before any test is refused for it. The owner and
+// other logins outside lab_rig pass.
+void CheckRigName(LabConnection& connection, const QString& rigName);
+
 }  // namespace rig::lab

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "core/DateTimeText.h"
 #include "core/RunLog.h"
 #include "lab/LabConnection.h"
 #include "lab/LabOutbox.h"
@@ -128,7 +129,8 @@ bool LabUploader::SetAside(LabOutbox& outbox, const LabTestRecord& refused, cons
   try {
     outbox.SetAside(refused.TestId, refusal.Words());
     WriteLog(QStringLiteral("实验室数据库拒收测试（%1，出厂编号 %2，保存于 %3），已搁置在待上传文件中：%4")
-                 .arg(refused.RigName, refused.OutIndex, refused.SavedAt, refusal.Words()));
+                 .arg(refused.RigName, refused.OutIndex, DateTimeText(ParseLabTime(refused.SavedAt).toLocalTime()),
+                      refusal.Words()));
     std::lock_guard lock(mutex_);
     status_.LastAside = refusal.Words();
     return true;
@@ -170,6 +172,7 @@ void LabUploader::Run() {
                              .toLatin1()
                              .constData());
         EnsureLabSchema(*connection);
+        CheckRigName(*connection, settings_.RigName);
         if (lostServer) {
           WriteLog(QStringLiteral("实验室数据库已恢复连接。"));
           lastProblem.clear();  // the same trouble again is news

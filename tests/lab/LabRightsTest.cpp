@@ -139,8 +139,19 @@ TEST(LabRights, EachLoginDoesWhatItsRoleAllowsAndNoMore) {
             QStringLiteral("一号台running,二号台idle"));
   EXPECT_EQ(LabScalar(s, "SELECT count(*) FROM lab_tests WHERE work_name = 'x'"), "0");
 
-  // A login is one rig, a rig name one login.
+  // A login is one rig, a rig name one login; a rig set up under another
+  // name is told so before any test is refused.
   EXPECT_THROW(AddRig(admin, a.User, QStringLiteral("三号台"), NewPassword()), LabError);
+  LabSettings misnamed = a;
+  misnamed.RigName = QStringLiteral("三号台");
+  LabConnection wrongName(misnamed);
+  try {
+    CheckRigName(wrongName, misnamed.RigName);
+    ADD_FAILURE() << "a rig ran under a name not its login's";
+  } catch (const LabError& e) {
+    EXPECT_TRUE(e.Words().contains(QStringLiteral("登记的试验台名称是“一号台”，与设置中的“三号台”不符"))) << e.what();
+  }
+  CheckRigName(admin, misnamed.RigName);  // the administrator is no rig
   EXPECT_EQ(LabScalar(s, "SELECT rig_name FROM lab_rigs WHERE login = '" + a.User + "'"), QStringLiteral("一号台"));
 }
 
