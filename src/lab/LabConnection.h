@@ -42,9 +42,27 @@ QString RefusalText(const QString& sqlState, const QString& serverLine);
 // and `serverLine`: refused data said as such.
 LabError StatementError(const pg_result* r, const QString& serverLine);
 
-// What a failed connection attempt means, from libpq's message: "服务器无法
-// 访问：…", "登录被拒绝：…", "数据库不存在：…", else "连接失败：…".
-QString ConnectProblemText(const LabSettings& settings, const QString& libpqMessage);
+// What libpq tells of a failed connection attempt, its words aside: they
+// are in whatever language the server and libpq speak.
+struct ConnectFailure {
+  QString SqlState;             // the server's refusal; empty when it never answered
+  bool NeedsPassword = false;   // asked for a password that was not there
+  bool RootCertMissing = false; // verify-full without a readable root certificate
+  bool CertRejected = false;    // the server answers unchecked but not checked
+  bool NoTls = false;           // the server answers only unencrypted
+};
+
+// What a failed connection means, in words an operator can act on, by the
+// SQLSTATE and libpq's state: "服务器无法访问（…）", "登录被拒绝（…）",
+// "数据库不存在（…）", "无权连接…", the certificate's problem, else "连接失败：…".
+QString ConnectProblemText(const LabSettings& settings, const ConnectFailure& failure);
+
+// The SQLSTATE at the end of a message libpq made with PQERRORS_SQLSTATE
+// verbosity ("…: FATAL:  3D000"); empty when it has none.
+QString SqlStateInMessage(const QString& message);
+
+// A connection lost under a statement: the server gone.
+QString LostServerText(const LabSettings& settings);
 
 struct PgResultDeleter {
   void operator()(pg_result* r) const;
@@ -56,7 +74,8 @@ class LabConnection {
   // Connects (blocking, at most connectTimeoutSeconds; `cancelled`, when
   // given, is asked every 50 ms and ends the attempt). Throws LabError with
   // ConnectProblemText's words when it cannot. An `interrupt` reaches the
-  // connection from other threads for as long as it is open.
+  // connection from other threads for as long as it is open. The session
+  // runs in this machine's time zone, so times read back are local.
   explicit LabConnection(const LabSettings& settings, int connectTimeoutSeconds = 5,
                          const std::function<bool()>& cancelled = {}, LabInterrupt* interrupt = nullptr);
   ~LabConnection();

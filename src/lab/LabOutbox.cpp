@@ -59,4 +59,12 @@ int LabOutbox::AsideCount() const {
   return static_cast<int>(db->QueryTable("SELECT count(*) FROM Outbox WHERE Aside IS NOT NULL")->ValueInteger(0));
 }
 
+std::set<int64_t> LabOutbox::LocalIds() const {
+  auto db = Open(path_);
+  auto t = db->QueryTable("SELECT CAST(json_extract(Summary, '$.LocalId') AS INTEGER) FROM Outbox");
+  std::set<int64_t> ids;
+  for (; !t->IsAtEnd(); t->MoveNext()) ids.insert(t->ValueInteger(0));
+  return ids;
+}
+
 }  // namespace rig::lab

@@ -4,7 +4,9 @@
 // committed it. Writers (the window thread) and the uploader open it on
 // their own; each change is one SQLite transaction.
 #include <QString>
+#include <cstdint>
 #include <optional>
+#include <set>
 
 #include "lab/LabRecord.h"
 
@@ -30,6 +32,9 @@ class LabOutbox {
   void SetAside(const QString& testId, const QString& reason);
   // Tests set aside. Throws ESQLiteException.
   int AsideCount() const;
+  // The rig's test numbers (AutoID) of every test here, set aside or not.
+  // Throws ESQLiteException.
+  std::set<int64_t> LocalIds() const;
 
  private:
   QString path_;

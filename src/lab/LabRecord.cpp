@@ -4,7 +4,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimeZone>
 #include <QUuid>
+#include <cstdlib>
 
 #include "core/DateTimeText.h"
 #include "storage/RecordStore.h"
@@ -49,6 +51,25 @@ QByteArray CopyActionLines(const ActionQueue& actions) {
   return out;
 }
 
+QString ZonedTimeText(const QDateTime& t) {
+  const int offset = t.offsetFromUtc();
+  const int minutes = std::abs(offset) / 60;
+  return DateTimeText(t) + QStringLiteral("%1%2:%3")
+                               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+                               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QDateTime ParseLabTime(const QString& text) {
+  const QDateTime local = QDateTime::fromString(text.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  if (!local.isValid() || text.size() == 19) return local;
+  const QTime offset = QTime::fromString(text.mid(20), QStringLiteral("HH:mm"));
+  if (text.size() != 25 || !offset.isValid() || (text[19] != QLatin1Char('+') && text[19] != QLatin1Char('-')))
+    return QDateTime();
+  const int seconds = (text[19] == QLatin1Char('-') ? -1 : 1) * offset.msecsSinceStartOfDay() / 1000;
+  return QDateTime(local.date(), local.time(), QTimeZone(seconds));
+}
+
 LabTestRecord MakeLabRecord(const QString& rigName, const JustSavedTest& saved, const QString& savedAt) {
   LabTestRecord r;
   r.TestId = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -59,8 +80,8 @@ LabTestRecord MakeLabRecord(const QString& rigName, const JustSavedTest& saved, 
   r.OutIndex = saved.Test.OutIndex;
   r.WorkArea = saved.Test.WorkArea;
   r.WorkName = saved.Test.WorkName;
-  r.StartTime = saved.Test.StartTime.isValid() ? DateTimeText(saved.Test.StartTime) : QString();
-  r.EndTime = saved.Test.EndTime.isValid() ? DateTimeText(saved.Test.EndTime) : QString();
+  r.StartTime = saved.Test.StartTime.isValid() ? ZonedTimeText(saved.Test.StartTime) : QString();
+  r.EndTime = saved.Test.EndTime.isValid() ? ZonedTimeText(saved.Test.EndTime) : QString();
   r.SavedAt = savedAt;
   r.Mode = saved.Test.Mode;
   r.Params = saved.Params;

@@ -2,6 +2,7 @@
 // A saved test as the lab database receives it: the summary row, in UTF-8
 // text, and its actions as PostgreSQL COPY text lines.
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -20,7 +21,9 @@ struct LabTestRecord {
   int64_t LocalId = 0;  // AutoID in SaveData.db
   int Station = 1;
   QString OpenType, OutIndex, WorkArea, WorkName;
-  QString StartTime, EndTime, SavedAt;  // "yyyy-MM-dd HH:mm:ss"; start and end may be empty
+  // "yyyy-MM-dd HH:mm:ss+08:00", the rig's local time and its UTC offset
+  // (an older program's outbox holds them without); start and end may be empty.
+  QString StartTime, EndTime, SavedAt;
   int Mode = 0;
   std::array<int, 5> Params{};
   int CountDone = 0;
@@ -41,6 +44,14 @@ struct LabTestRecord {
   QByteArray SummaryJson() const;
   static LabTestRecord FromJson(const QByteArray& json, QByteArray actionLines);
 };
+
+// A local time with its UTC offset, "yyyy-MM-dd HH:mm:ss+08:00": the
+// instant, whichever zone the lab database or its readers are in.
+QString ZonedTimeText(const QDateTime& time);
+// A record's time text as an instant: with an offset as ZonedTimeText
+// writes it, or without one (this machine's local time). Invalid when empty
+// or not a time.
+QDateTime ParseLabTime(const QString& text);
 
 // The record of a test the rig has just saved, with a new test id.
 LabTestRecord MakeLabRecord(const QString& rigName, const JustSavedTest& saved, const QString& savedAt);

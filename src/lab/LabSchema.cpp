@@ -33,28 +33,60 @@ int LatestLabSchemaVersion() {
   return steps.empty() ? 0 : steps.back().first;
 }
 
-int EnsureLabSchema(LabConnection& c) {
+QString BehindText(int version, int latest) {
+  return QStringLiteral("数据库版本过旧（第 %1 版，本程序需要第 %2 版），请实验室管理员运行 lab-admin upgrade；测试暂存本机，升级后自动上传")
+      .arg(version)
+      .arg(latest);
+}
+
+int EnsureLabSchema(LabConnection& c, SchemaUse use) {
+  int behind = -1;  // the version of a database only lab-admin may bring up
+  int version = 0;
   c.Exec("BEGIN");
   try {
     c.Exec("SELECT pg_advisory_xact_lock(4417016)");
-    int version = 0;
-    PgResult exists = c.Query("SELECT to_regclass('lab_schema') IS NOT NULL");
+    PgResult exists = c.Query(
+        "SELECT to_regclass('lab_schema') IS NOT NULL, "
+        "coalesce((SELECT relrowsecurity FROM pg_class WHERE oid = to_regclass('lab_tests')), false)");
     if (QByteArray(PQgetvalue(exists.get(), 0, 0)) == "t") {
       PgResult v = c.Query("SELECT max(version) FROM lab_schema");
       version = QByteArray(PQgetvalue(v.get(), 0, 0)).toInt();
     }
-    for (const auto& [step, sql] : LabSchemaSteps()) {
-      if (step <= version) continue;
-      c.Exec(sql.toUtf8().constData());
-      c.Query("UPDATE lab_schema SET version = $1", {std::to_string(step)});
-      version = step;
+    const bool administered = QByteArray(PQgetvalue(exists.get(), 0, 1)) == "t";
+    const int latest = LatestLabSchemaVersion();
+    if (administered && use != SchemaUse::Administer && version < latest) {
+      behind = version;
+    } else {
+      for (const auto& [step, sql] : LabSchemaSteps()) {
+        if (step <= version) continue;
+        c.Exec(sql.toUtf8().constData());
+        c.Query("UPDATE lab_schema SET version = $1", {std::to_string(step)});
+        version = step;
+      }
     }
     c.Exec("COMMIT");
-    return version;
   } catch (...) {
     if (PQstatus(c.Handle()) == CONNECTION_OK) PQclear(PQexec(c.Handle(), "ROLLBACK"));
     throw;
   }
+  if (behind >= 0 && use == SchemaUse::Upload) throw LabError(BehindText(behind, LatestLabSchemaVersion()));
+  return behind >= 0 ? behind : version;
+}
+
+void CheckRigName(LabConnection& c, const QString& rigName) {
+  PgResult set = c.Query(
+      "SELECT to_regprocedure('lab_my_rig()') IS NOT NULL AND pg_has_role(session_user, 'lab_rig', 'MEMBER') "
+      "AND NOT (SELECT rolsuper FROM pg_roles WHERE rolname = session_user) "
+      "FROM (SELECT 1) one WHERE to_regrole('lab_rig') IS NOT NULL");
+  if (PQntuples(set.get()) == 0 || QByteArray(PQgetvalue(set.get(), 0, 0)) != "t") return;
+  PgResult mine = c.Query("SELECT lab_my_rig()");
+  const QString login = QString::fromUtf8(PQuser(c.Handle()));
+  if (PQgetisnull(mine.get(), 0, 0))
+    throw LabError(QStringLiteral("本机的登录 %1 未在实验室数据库中登记为试验台：请实验室管理员运行 lab-admin add-rig").arg(login));
+  const QString registered = QString::fromUtf8(PQgetvalue(mine.get(), 0, 0));
+  if (registered != rigName)
+    throw LabError(QStringLiteral("本机的登录 %1 在实验室数据库中登记的试验台名称是“%2”，与设置中的“%3”不符：请改正试验台名称")
+                       .arg(login, registered, rigName));
 }
 
 }  // namespace rig::lab

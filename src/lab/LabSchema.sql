@@ -1,11 +1,12 @@
--- The lab database, shared by every rig of the lab. The program brings a
--- database up to the newest version here when it is empty or older: each
--- "-- @version N" step runs once, in order, in one transaction, and
--- lab_schema.version records the last step applied. Append new steps; never
--- change one that has been released.
+-- The lab database, shared by every rig of the lab. lab-admin (and, in a
+-- database not yet set up with it, the program) brings a database up to the
+-- newest version here when it is empty or older: each "-- @version N" step
+-- runs once, in order, in one transaction, and lab_schema.version records
+-- the last step applied. Append new steps; never change one that has been
+-- released. Who may do what is in LabRights.sql.
 --
--- Identity texts are UTF-8 text (the rigs keep GBK bytes locally); times are
--- the rig's local wall-clock times, as the rig saved them.
+-- Identity texts are UTF-8 text (the rigs keep GBK bytes locally); times
+-- were the rig's local wall-clock times until step 4 made them instants.
 
 -- @version 1
 CREATE TABLE lab_schema(version integer NOT NULL);
@@ -103,3 +104,30 @@ CREATE TABLE lab_events(
 );
 CREATE INDEX lab_events_rig ON lab_events(rig_name, happened_at);
 CREATE INDEX lab_events_time ON lab_events(happened_at);
+
+-- @version 4
+-- Each rig's own login and the one rig name it may write under (lab-admin
+-- add-rig); a name is tied to one login.
+CREATE TABLE lab_rigs(
+  login name PRIMARY KEY,
+  rig_name text UNIQUE NOT NULL
+);
+
+-- A rig's test number is its test's key in the lab as well as test_id, so a
+-- test sent twice under two ids is stored once. Rows that already repeat a
+-- number (two rigs under one name, a SaveData.db started anew) are kept,
+-- marked, outside the key: all but the first uploaded of each.
+ALTER TABLE lab_tests ADD COLUMN repeats_local_id boolean NOT NULL DEFAULT false;
+UPDATE lab_tests t SET repeats_local_id = true
+  WHERE EXISTS (SELECT 1 FROM lab_tests e
+                WHERE e.rig_name = t.rig_name AND e.local_id = t.local_id
+                  AND (e.uploaded_at, e.test_id) < (t.uploaded_at, t.test_id));
+CREATE UNIQUE INDEX lab_tests_rig_local ON lab_tests(rig_name, local_id) WHERE NOT repeats_local_id;
+
+-- Times become instants; rigs send them with their UTC offset. Those stored
+-- so far are read as wall-clock times of the session applying this step,
+-- which runs in the time zone of the machine applying it.
+ALTER TABLE lab_tests
+  ALTER COLUMN start_time TYPE timestamptz,
+  ALTER COLUMN end_time TYPE timestamptz,
+  ALTER COLUMN saved_at TYPE timestamptz;

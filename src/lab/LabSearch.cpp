@@ -29,8 +29,8 @@ LabSearchResult SearchLabTests(LabConnection& c, const LabSearchFilter& f) {
           "SELECT out_index, open_type, to_char(start_time, 'YYYY-MM-DD HH24:MI:SS'), "
           "to_char(end_time, 'YYYY-MM-DD HH24:MI:SS'), mode, count_done, param3, param5, work_area, work_name, "
           "test_id, rig_name FROM lab_tests WHERE open_type ILIKE $1 AND out_index ILIKE $2 AND work_area ILIKE $3 "
-          "AND work_name ILIKE $4 AND rig_name ILIKE $5 AND start_time >= $6::timestamp AND start_time <= "
-          "$7::timestamp ORDER BY start_time ") +
+          "AND work_name ILIKE $4 AND rig_name ILIKE $5 AND start_time >= $6::timestamptz AND start_time <= "
+          "$7::timestamptz ORDER BY start_time ") +
       (f.Base.Ascending ? "ASC" : "DESC") + ", rig_name, local_id LIMIT $8";
   PgResult r = c.Query(sql.c_str(), {Like(f.Base.OpenType), Like(f.Base.OutIndex), Like(f.Base.WorkArea),
                                      Like(f.Base.WorkName), Like(f.RigName), LowerBoundText(f.Base.From).toStdString(),
@@ -63,7 +63,7 @@ LabSearchResult SearchLabTests(LabConnection& c, const LabSearchFilter& f) {
 
 LabSearchResult SearchLabTests(const LabSettings& settings, const LabSearchFilter& filter) {
   LabConnection c(settings);
-  EnsureLabSchema(c);  // a new, empty lab database lists nothing rather than failing
+  EnsureLabSchema(c, SchemaUse::Read);  // a new, empty lab database lists nothing rather than failing
   return SearchLabTests(c, filter);
 }
 

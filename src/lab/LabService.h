@@ -25,6 +25,11 @@ class LabService : public ISavedTestSink {
   // the local save stands.
   void TestSaved(const QString& exeDir, const JustSavedTest& saved) noexcept override;
 
+  // Sends the tests of SaveData.db the lab database lacks (上传以前的测试);
+  // done on the uploader thread, as at every start-up, the outcome in the
+  // run log. False when no lab database is set.
+  bool ReconcileNow();
+
   LabStatus Status() const;
   QString StatusLine() const { return LabStatusText(Status()); }
 

@@ -1,5 +1,6 @@
 #include "lab/LabSettings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringList>
 #include <QSysInfo>
@@ -42,6 +43,10 @@ LabSettings LoadLabSettings(const QString& exeDir) {
   s.PassFile = ini.ReadString(kSection, QStringLiteral("PassFile"), QString()).trimmed();
   s.RigName = ini.ReadString(kSection, QStringLiteral("RigName"), QString()).trimmed();
   if (s.RigName.isEmpty()) s.RigName = QSysInfo::machineHostName();
+  const QString mode = ini.ReadString(kSection, QStringLiteral("SslMode"), s.SslMode).trimmed().toLower();
+  for (const char* known : kSslModes)
+    if (mode == QLatin1String(known)) s.SslMode = mode;  // anything else: the default
+  s.SslRootCert = ini.ReadString(kSection, QStringLiteral("SslRootCert"), QString()).trimmed();
   return s;
 }
 
@@ -53,6 +58,12 @@ void SaveLabSettings(const QString& exeDir, const LabSettings& s) {
   ini.WriteString(kSection, QStringLiteral("User"), s.User);
   ini.WriteString(kSection, QStringLiteral("PassFile"), s.PassFile);
   ini.WriteString(kSection, QStringLiteral("RigName"), s.RigName);
+  ini.WriteString(kSection, QStringLiteral("SslMode"), s.SslMode);
+  ini.WriteString(kSection, QStringLiteral("SslRootCert"), s.SslRootCert);
+}
+
+QString RootCertPath(const LabSettings& s) {
+  return s.SslRootCert.isEmpty() ? QDir::homePath() + QStringLiteral("/.postgresql/root.crt") : s.SslRootCert;
 }
 
 std::string ConnectionString(const LabSettings& s, int connectTimeoutSeconds) {
@@ -61,6 +72,8 @@ std::string ConnectionString(const LabSettings& s, int connectTimeoutSeconds) {
                   " application_name='rig-lab' client_encoding='UTF8' keepalives_idle=10 keepalives_interval=5"
                   " keepalives_count=3";
   if (!s.PassFile.isEmpty()) c += " passfile=" + Quoted(s.PassFile);
+  c += " sslmode=" + Quoted(s.SslMode);
+  if (s.VerifiesServer()) c += " sslrootcert=" + Quoted(RootCertPath(s));
   return c;
 }
 

@@ -16,6 +16,14 @@ struct LabSettings {
   QString User = QStringLiteral("rig");
   QString PassFile;
   QString RigName;  // this rig's name in the lab database
+  // Encryption: "disable", "prefer" (encrypted when the server offers it,
+  // the certificate unchecked), "require" (always encrypted, unchecked) or
+  // "verify-full" (encrypted, the server's certificate checked against
+  // SslRootCert and its name against Host).
+  QString SslMode = QStringLiteral("prefer");
+  QString SslRootCert;  // empty: ~/.postgresql/root.crt
+
+  bool VerifiesServer() const { return SslMode.startsWith(QLatin1String("verify")); }
 
   bool Enabled() const { return !Host.trimmed().isEmpty(); }
   bool operator==(const LabSettings&) const = default;
@@ -25,8 +33,15 @@ struct LabSettings {
 // a missing RigName the machine's host name.
 LabSettings LoadLabSettings(const QString& exeDir);
 
-// Writes the six keys. Throws EIniWriteError when the file cannot be written.
+// Writes the eight keys. Throws EIniWriteError when the file cannot be written.
 void SaveLabSettings(const QString& exeDir, const LabSettings& settings);
+
+// The modes the settings dialog offers, in its order.
+inline constexpr const char* kSslModes[] = {"disable", "prefer", "require", "verify-full"};
+
+// The root certificate file verify-full checks against: SslRootCert or
+// libpq's default ~/.postgresql/root.crt.
+QString RootCertPath(const LabSettings& settings);
 
 // A libpq connection string (values quoted); the password is left to libpq's
 // password file.

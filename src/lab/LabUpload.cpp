@@ -2,6 +2,8 @@
 
 #include <libpq-fe.h>
 
+#include <QDateTime>
+
 #include "lab/LabConnection.h"
 
 namespace rig::lab {
@@ -12,7 +14,7 @@ constexpr qsizetype kCopyChunk = 512 * 1024;
 // `failed`: the failed statement's result, for its SQLSTATE.
 [[noreturn]] void Fail(LabConnection& c, const pg_result* failed = nullptr) {
   // A lost connection is the server gone, said as a failed connect says it.
-  if (!c.Alive()) throw LabError(ConnectProblemText(c.Settings(), c.LastError()));
+  if (!c.Alive()) throw LabError(LostServerText(c.Settings()));
   throw StatementError(failed, c.LastError());
 }
 
@@ -51,6 +53,13 @@ void SendActions(LabConnection& c, const LabTestRecord& r, const UploadHook& hoo
   if (failed) Fail(c, failed.get());
 }
 
+// A time with its offset, whether or not the outbox had it (an older
+// program wrote local times without); empty stays empty.
+QByteArray Zoned(const QString& text) {
+  const QDateTime t = ParseLabTime(text);
+  return t.isValid() ? ZonedTimeText(t).toUtf8() : text.toUtf8();
+}
+
 }  // namespace
 
 bool UploadTest(LabConnection& c, const LabTestRecord& r, const UploadHook& hook) {
@@ -64,15 +73,15 @@ bool UploadTest(LabConnection& c, const LabTestRecord& r, const UploadHook& hook
                                      r.OutIndex.toUtf8(),
                                      r.WorkArea.toUtf8(),
                                      r.WorkName.toUtf8(),
-                                     r.StartTime.toUtf8(),
-                                     r.EndTime.toUtf8(),
+                                     Zoned(r.StartTime),
+                                     Zoned(r.EndTime),
                                      QByteArray::number(r.Mode)};
     for (int p : r.Params) texts.push_back(QByteArray::number(p));
     texts.push_back(QByteArray::number(r.CountDone));
     texts.push_back(r.IgnoreRefusals ? "true" : "false");
     texts.push_back(r.DetailName.toUtf8());
     texts.push_back(QByteArray::number(static_cast<qlonglong>(r.ActionCount)));
-    texts.push_back(r.SavedAt.toUtf8());
+    texts.push_back(Zoned(r.SavedAt));
     auto array = [](const std::array<int, 3>& n) { return QStringLiteral("{%1,%2,%3}").arg(n[0]).arg(n[1]).arg(n[2]).toLatin1(); };
     texts.push_back(array(r.RefusedClosings));
     texts.push_back(array(r.RefusedOpenings));
@@ -87,7 +96,10 @@ bool UploadTest(LabConnection& c, const LabTestRecord& r, const UploadHook& hook
         "INSERT INTO lab_tests(test_id, rig_name, local_id, station, open_type, out_index, work_area, work_name, "
         "start_time, end_time, mode, param1, param2, param3, param4, param5, count_done, ignore_refusals, "
         "detail_name, action_count, saved_at, refused_closings, refused_openings, refusals_found_by) "
-        "VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14,$15,$16,$17,$18,$19,$20,$21,$22,$23,$24) ON CONFLICT (test_id) DO NOTHING RETURNING 1",
+        "VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14,$15,$16,$17,$18,$19,$20,$21,$22,$23,$24) "
+        // Either key: the same test id, or the rig's test number already
+        // there (the test sent by reconciling as well as by its save).
+        "ON CONFLICT DO NOTHING RETURNING 1",
         static_cast<int>(values.size()), nullptr, values.data(), nullptr, nullptr, 0));
     if (PQresultStatus(inserted.get()) != PGRES_TUPLES_OK) Fail(c, inserted.get());
     const bool fresh = PQntuples(inserted.get()) == 1;

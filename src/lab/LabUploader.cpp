@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "core/DateTimeText.h"
 #include "core/RunLog.h"
 #include "lab/LabConnection.h"
 #include "lab/LabOutbox.h"
@@ -93,6 +94,15 @@ void LabUploader::Wake() {
   wake_.notify_all();
 }
 
+void LabUploader::RequestReconcile() {
+  {
+    std::lock_guard lock(mutex_);
+    ++reconcilesAsked_;
+    woken_ = true;
+  }
+  wake_.notify_all();
+}
+
 LabStatus LabUploader::Status() const {
   std::lock_guard lock(mutex_);
   return status_;
@@ -111,7 +121,7 @@ void LabUploader::PublishOutbox(const LabOutbox& outbox) {
   const std::optional<LabTestRecord> oldest = outbox.Oldest();
   const int aside = outbox.AsideCount();
   std::lock_guard lock(mutex_);
-  status_.OldestSaved = oldest ? QDateTime::fromString(oldest->SavedAt, QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QDateTime();
+  status_.OldestSaved = oldest ? ParseLabTime(oldest->SavedAt) : QDateTime();
   status_.Aside = aside;
 }
 
@@ -119,7 +129,8 @@ bool LabUploader::SetAside(LabOutbox& outbox, const LabTestRecord& refused, cons
   try {
     outbox.SetAside(refused.TestId, refusal.Words());
     WriteLog(QStringLiteral("实验室数据库拒收测试（%1，出厂编号 %2，保存于 %3），已搁置在待上传文件中：%4")
-                 .arg(refused.RigName, refused.OutIndex, refused.SavedAt, refusal.Words()));
+                 .arg(refused.RigName, refused.OutIndex, DateTimeText(ParseLabTime(refused.SavedAt).toLocalTime()),
+                      refusal.Words()));
     std::lock_guard lock(mutex_);
     status_.LastAside = refusal.Words();
     return true;
@@ -161,11 +172,27 @@ void LabUploader::Run() {
                              .toLatin1()
                              .constData());
         EnsureLabSchema(*connection);
+        CheckRigName(*connection, settings_.RigName);
         if (lostServer) {
           WriteLog(QStringLiteral("实验室数据库已恢复连接。"));
           lastProblem.clear();  // the same trouble again is news
         }
         lostServer = false;
+      }
+      if (reconcile_) {
+        int asked = 0, done = 0;
+        {
+          std::lock_guard lock(mutex_);
+          asked = reconcilesAsked_;
+          done = reconcilesDone_;
+        }
+        if (asked > done) {
+          reconcile_(*connection, outbox, done >= 0);
+          std::lock_guard lock(mutex_);
+          reconcilesDone_ = asked;  // an ask that came meanwhile is run next time round
+        }
+        pending = outbox.Count();
+        PublishOutbox(outbox);
       }
       if (pending == 0) {
         failures = 0;

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -18,6 +19,7 @@
 
 namespace rig::lab {
 
+class LabConnection;
 class LabError;
 class LabOutbox;
 
@@ -71,6 +73,15 @@ class LabUploader {
   // For tests: called at points inside each upload, on the uploader thread.
   void SetHook(UploadHook hook) { hook_ = std::move(hook); }
 
+  // Run on the uploader thread with a working connection, before the
+  // outbox is sent: once after start-up (`asked` false) and after each
+  // RequestReconcile() (true). Throws like an upload; it is then run again
+  // after the next connection. Set before Start().
+  using ReconcileTask = std::function<void(LabConnection&, LabOutbox&, bool asked)>;
+  void SetReconcile(ReconcileTask task) { reconcile_ = std::move(task); }
+  // Never waits: the thread runs the task when it next can.
+  void RequestReconcile();
+
   void Start();
   // Asks the thread to end and joins it, within about StopGrace whatever the
   // server does: an upload under way is cancelled or cut off, the server
@@ -95,6 +106,7 @@ class LabUploader {
   const RetryPauses pauses_;
   const UploadLimits limits_;
   UploadHook hook_;
+  ReconcileTask reconcile_;
   LabInterrupt interrupt_;
 
   mutable std::mutex mutex_;
@@ -103,6 +115,8 @@ class LabUploader {
   bool woken_ = false;
   bool stopping_ = false;
   bool running_ = false;
+  int reconcilesAsked_ = 0;  // RequestReconcile() calls
+  int reconcilesDone_ = -1;  // the asks answered; -1: not even the start-up one
   LabStatus status_;
   std::thread thread_;
 };

@@ -1,5 +1,6 @@
 #include "ui/LabSettingsfrm.h"
 
+#include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QSpinBox>
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <thread>
 
 #include "core/IniFile.h"
@@ -18,8 +20,9 @@
 
 namespace rig {
 
-TfrmLabSettings::TfrmLabSettings(const QString& exeDir, INotifier& notifier, QWidget* parent)
-    : QDialog(parent), exeDir_(exeDir), notifier_(notifier) {
+TfrmLabSettings::TfrmLabSettings(const QString& exeDir, INotifier& notifier, QWidget* parent,
+                                 std::function<bool()> reconcile)
+    : QDialog(parent), exeDir_(exeDir), notifier_(notifier), reconcile_(std::move(reconcile)) {
   setObjectName(QStringLiteral("frmLabSettings"));
   setWindowTitle(QStringLiteral("实验室数据库设置"));
   setFont(DesignFont());
@@ -45,6 +48,15 @@ TfrmLabSettings::TfrmLabSettings(const QString& exeDir, INotifier& notifier, QWi
   passFile_ = edit("EdtPassFile", s.PassFile);
   passFile_->setPlaceholderText(QStringLiteral("空：~/.pgpass"));
   rigName_ = edit("EdtRigName", s.RigName);
+  sslMode_ = new QComboBox(this);
+  sslMode_->setObjectName(QStringLiteral("CBoxSslMode"));
+  // In the order of lab::kSslModes.
+  sslMode_->addItems({QStringLiteral("不加密"), QStringLiteral("服务器支持时加密（不验证证书）"),
+                      QStringLiteral("加密（不验证证书）"), QStringLiteral("加密并验证服务器证书")});
+  for (int i = 0; i < sslMode_->count(); ++i)
+    if (s.SslMode == QLatin1String(lab::kSslModes[i])) sslMode_->setCurrentIndex(i);
+  sslRootCert_ = edit("EdtSslRootCert", s.SslRootCert);
+  sslRootCert_->setPlaceholderText(QStringLiteral("空：~/.postgresql/root.crt"));
 
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("服务器："), host_);
@@ -54,6 +66,8 @@ TfrmLabSettings::TfrmLabSettings(const QString& exeDir, INotifier& notifier, QWi
   form->addRow(QStringLiteral("密码："), password_);
   form->addRow(QStringLiteral("密码文件："), passFile_);
   form->addRow(QStringLiteral("试验台名称："), rigName_);
+  form->addRow(QStringLiteral("加密："), sslMode_);
+  form->addRow(QStringLiteral("根证书文件："), sslRootCert_);
 
   answer_ = new QLabel(this);
   answer_->setObjectName(QStringLiteral("LblAnswer"));
@@ -64,7 +78,12 @@ TfrmLabSettings::TfrmLabSettings(const QString& exeDir, INotifier& notifier, QWi
   save->setObjectName(QStringLiteral("BtnSave"));
   auto* close = new QPushButton(QStringLiteral("关闭"), this);
   close->setObjectName(QStringLiteral("BtnClose"));
-  for (QPushButton* b : {test, save, close}) b->setAutoDefault(false);
+  auto* earlier = new QPushButton(QStringLiteral("上传以前的测试"), this);
+  earlier->setObjectName(QStringLiteral("BtnReconcile"));
+  earlier->setToolTip(QStringLiteral("把本机已保存、实验室数据库中还没有的测试补传上去（每次启动时也会做）"));
+  earlier->setEnabled(static_cast<bool>(reconcile_));
+  for (QPushButton* b : {test, earlier, save, close}) b->setAutoDefault(false);
+  connect(earlier, &QPushButton::clicked, this, &TfrmLabSettings::ReconcileClick);
   connect(test, &QPushButton::clicked, this, &TfrmLabSettings::TestClick);
   connect(save, &QPushButton::clicked, this, &TfrmLabSettings::SaveClick);
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
@@ -72,6 +91,7 @@ TfrmLabSettings::TfrmLabSettings(const QString& exeDir, INotifier& notifier, QWi
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(test);
+  buttons->addWidget(earlier);
   buttons->addStretch();
   buttons->addWidget(save);
   buttons->addWidget(close);
@@ -90,6 +110,8 @@ lab::LabSettings TfrmLabSettings::Entered() const {
   s.User = user_->text().trimmed();
   s.PassFile = passFile_->text().trimmed();
   s.RigName = rigName_->text().trimmed();
+  s.SslMode = QLatin1String(lab::kSslModes[std::max(0, sslMode_->currentIndex())]);
+  s.SslRootCert = sslRootCert_->text().trimmed();
   return s;
 }
 
@@ -134,8 +156,14 @@ void TfrmLabSettings::SaveClick() {
   accept();
 }
 
-bool ShowLabSettings(const QString& exeDir, INotifier& notifier, QWidget* owner) {
-  TfrmLabSettings dialog(exeDir, notifier, owner);
+void TfrmLabSettings::ReconcileClick() {
+  answer_->setText(reconcile_ && reconcile_()
+                       ? QStringLiteral("正在查找实验室数据库中没有的以前的测试，结果见运行日志。")
+                       : QStringLiteral("未设置实验室数据库：请先保存服务器地址。"));
+}
+
+bool ShowLabSettings(const QString& exeDir, INotifier& notifier, QWidget* owner, std::function<bool()> reconcile) {
+  TfrmLabSettings dialog(exeDir, notifier, owner, std::move(reconcile));
   return dialog.exec() == QDialog::Accepted;
 }
 

@@ -2,9 +2,11 @@
 // The lab database settings ([Lab] in Config.ini) with a connection test
 // that runs off the window thread.
 #include <QDialog>
+#include <functional>
 
 #include "lab/LabSettings.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
@@ -16,11 +18,14 @@ class INotifier;
 class TfrmLabSettings : public QDialog {
   Q_OBJECT
  public:
-  TfrmLabSettings(const QString& exeDir, INotifier& notifier, QWidget* parent = nullptr);
+  // `reconcile` starts 上传以前的测试 and says whether a lab database is set.
+  TfrmLabSettings(const QString& exeDir, INotifier& notifier, QWidget* parent = nullptr,
+                  std::function<bool()> reconcile = {});
 
   lab::LabSettings Entered() const;
   void TestClick();  // 测试连接
   void SaveClick();  // 保存
+  void ReconcileClick();  // 上传以前的测试
 
  signals:
   void TestAnswered(const QString& words);
@@ -35,11 +40,14 @@ class TfrmLabSettings : public QDialog {
   QLineEdit* password_ = nullptr;
   QLineEdit* passFile_ = nullptr;
   QLineEdit* rigName_ = nullptr;
+  QComboBox* sslMode_ = nullptr;
+  QLineEdit* sslRootCert_ = nullptr;
+  std::function<bool()> reconcile_;
   QLabel* answer_ = nullptr;
   int testPress_ = 0;  // the latest 测试连接: an earlier press's late answer is not shown
 };
 
 // Opens the dialog modally; true when the settings were saved.
-bool ShowLabSettings(const QString& exeDir, INotifier& notifier, QWidget* owner);
+bool ShowLabSettings(const QString& exeDir, INotifier& notifier, QWidget* owner, std::function<bool()> reconcile = {});
 
 }  // namespace rig

@@ -365,7 +365,7 @@ void TfrmHX4417::N2Click() { ShowSearchResults(); }
 void TfrmHX4417::ShowSearchResults() { rig::ShowSearchResults(this, shared_.ExeDir, *notifier_); }
 
 void TfrmHX4417::N4Click() {
-  ShowSetComm(shared_, *notifier_, this);
+  ShowSetComm(shared_, *notifier_, this, [this] { return lab_->ReconcileNow(); });
   const lab::LabSettings labSettings = lab::LoadLabSettings(shared_.ExeDir);
   if (!(labSettings == lab_->Settings())) lab_->Reconfigure(labSettings);
   // Saved or not, the ports are reopened with what memory now holds.

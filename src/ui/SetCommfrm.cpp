@@ -101,7 +101,7 @@ TfrmSetComm::TfrmSetComm(GlobVar& shared, INotifier& notifier, QWidget* parent, 
   lab->setObjectName(QStringLiteral("BtnLab"));
   lab->setGeometry(40, 234, 171, 22);
   lab->setAutoDefault(false);
-  connect(lab, &QPushButton::clicked, this, [this] { ShowLabSettings(shared_.ExeDir, notifier_, this); });
+  connect(lab, &QPushButton::clicked, this, [this] { ShowLabSettings(shared_.ExeDir, notifier_, this, labReconcile_); });
 
   connect(CBox_WorkArea, &QComboBox::currentIndexChanged, this, &TfrmSetComm::CBox_WorkAreaChange);
   connect(BitBtn1, &QPushButton::clicked, this, &TfrmSetComm::BitBtn1Click);
@@ -174,8 +174,9 @@ void TfrmSetComm::BitBtn1Click() {
 
 void TfrmSetComm::BitBtn2Click() { close(); }
 
-void ShowSetComm(GlobVar& shared, INotifier& notifier, QWidget* owner) {
+void ShowSetComm(GlobVar& shared, INotifier& notifier, QWidget* owner, std::function<bool()> labReconcile) {
   TfrmSetComm dialog(shared, notifier, owner);
+  dialog.SetLabReconcile(std::move(labReconcile));
   dialog.exec();
 }
 

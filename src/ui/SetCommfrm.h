@@ -38,6 +38,8 @@ class TfrmSetComm : public QDialog {
   void CBox_WorkAreaChange();
   void BitBtn1Click();
   void BitBtn2Click();
+  // What the lab settings' "上传以前的测试" does (the lab service's); none: the button is off.
+  void SetLabReconcile(std::function<bool()> reconcile) { labReconcile_ = std::move(reconcile); }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -51,6 +53,7 @@ class TfrmSetComm : public QDialog {
   PortLister listPorts_;
   bool shown_ = false;
   bool baudTyped_ = false;
+  std::function<bool()> labReconcile_;
 
   QComboBox* CBox_WorkArea;
   QComboBox* CombComm;
@@ -63,6 +66,7 @@ class TfrmSetComm : public QDialog {
 };
 
 // Creates the dialog, shows it modally over `owner` and destroys it.
-void ShowSetComm(GlobVar& shared, INotifier& notifier, QWidget* owner);
+// `labReconcile`: what the lab settings' "上传以前的测试" does.
+void ShowSetComm(GlobVar& shared, INotifier& notifier, QWidget* owner, std::function<bool()> labReconcile = {});
 
 }  // namespace rig

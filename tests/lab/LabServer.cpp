@@ -52,6 +52,7 @@ bool ReadEnv(const QString& path, LabServerInfo* info) {
     if (l.startsWith(QStringLiteral("DIR="))) info->Dir = l.mid(4);
     if (l.startsWith(QStringLiteral("PORT="))) info->Port = l.mid(5).toInt();
     if (l.startsWith(QStringLiteral("PASSFILE="))) info->PassFile = l.mid(9);
+    if (l.startsWith(QStringLiteral("SSLROOTCERT="))) info->SslRootCert = l.mid(12);
   }
   return info->Port > 0 && QFile::exists(info->PassFile);
 }
@@ -60,9 +61,9 @@ bool ReadEnv(const QString& path, LabServerInfo* info) {
 
 QString LabDbScript() { return QStringLiteral(RIG_SOURCE_DIR "/scripts/lab-db.sh"); }
 
-LabServerProcess::LabServerProcess() {
+LabServerProcess::LabServerProcess(const QStringList& options) {
   envFile_ = QDir::tempPath() + QStringLiteral("/rig-lab-%1.env").arg(QUuid::createUuid().toString(QUuid::Id128));
-  if (RunScript({QStringLiteral("start"), QStringLiteral("--env"), envFile_})) ReadEnv(envFile_, &info_);
+  if (RunScript(QStringList{QStringLiteral("start"), QStringLiteral("--env"), envFile_} + options)) ReadEnv(envFile_, &info_);
 }
 
 LabServerProcess::~LabServerProcess() { Stop(); }
@@ -98,6 +99,13 @@ rig::lab::LabSettings FreshLabDatabase(const LabServerInfo& server, const QStrin
   const QString name = QStringLiteral("t_") + QUuid::createUuid().toString(QUuid::Id128);
   LabScalar(s, QStringLiteral("CREATE DATABASE ") + name);
   s.Database = name;
+  return s;
+}
+
+rig::lab::LabSettings AsLogin(const rig::lab::LabSettings& admin, const QString& login, const QString& passFile) {
+  rig::lab::LabSettings s = admin;
+  s.User = login;
+  s.PassFile = passFile;
   return s;
 }
 

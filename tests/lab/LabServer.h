@@ -4,6 +4,7 @@
 // test program run by hand starts its own and stops it when it exits. Each
 // test gets a fresh database of its own on it.
 #include <QString>
+#include <QStringList>
 
 #include "lab/LabSettings.h"
 
@@ -13,12 +14,15 @@ struct LabServerInfo {
   QString Dir;
   int Port = 0;
   QString PassFile;
+  QString SslRootCert;  // started with --ssl: the root certificate of its CA
 };
 
 // Starts a server with scripts/lab-db.sh; Stop() removes it.
 class LabServerProcess {
  public:
-  LabServerProcess();  // starts it; ADD_FAILURE and Port 0 when it cannot
+  // Starts it with lab-db.sh's start `options` (--ssl, --messages de);
+  // ADD_FAILURE and Port 0 when it cannot.
+  explicit LabServerProcess(const QStringList& options = {});
   ~LabServerProcess();
   const LabServerInfo& Info() const { return info_; }
   bool Pause();   // server stopped, folder kept
@@ -42,5 +46,8 @@ QString LabScalar(const rig::lab::LabSettings& settings, const QString& sql);
 
 // The path of a program in the build's bin folder or scripts folder.
 QString LabDbScript();
+
+// `admin`'s database reached as `login`, whose password is in `passFile`.
+rig::lab::LabSettings AsLogin(const rig::lab::LabSettings& admin, const QString& login, const QString& passFile);
 
 }  // namespace rigtest

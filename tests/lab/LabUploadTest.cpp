@@ -115,7 +115,8 @@ TEST(LabUpload, ServerStoppedDuringAnUploadLosesAndDoublesNothing) {
       << LabStatusText(uploader.Status()).toStdString();
   EXPECT_EQ(outbox.Count(), 1);
   // Saved while the server is away: kept too.
-  const LabTestRecord second = MakeLabRecord(s.RigName, {rigtest::LabSample(), {}, out, actions}, "2026-03-14 09:40:00");
+  const SaveOutcome out2{true, {}, QStringLiteral("/d/2.db"), 2};
+  const LabTestRecord second = MakeLabRecord(s.RigName, {rigtest::LabSample(), {}, out2, actions}, "2026-03-14 09:40:00");
   outbox.Add(second);
   uploader.Wake();
 
@@ -232,7 +233,8 @@ TEST(LabUpload, ARefusedLoginIsSaidInWordsAndLocalSavesGoOn) {
 TEST(LabConnectionTest, EachProblemIsSaidInWords) {
   const LabSettings good = rigtest::FreshLabDatabase(rigtest::SharedLabServer());
   rigtest::TempDir dir;
-  LabSettings noServer = good, wrongPassword = good, noDatabase = good, noUser = good;
+  LabSettings noServer = good, wrongPassword = good, noDatabase = good, noUser = good, noTls = good;
+  noTls.SslMode = QStringLiteral("require");  // this server speaks no TLS
   noServer.Port = 1;  // nothing listens there
   wrongPassword.PassFile = dir.File("pgpass");
   ASSERT_TRUE(WritePasswordFile(wrongPassword.PassFile, wrongPassword, QStringLiteral("x:y\\z")));
@@ -248,6 +250,7 @@ TEST(LabConnectionTest, EachProblemIsSaidInWords) {
       {"wrong password", wrongPassword, QStringLiteral("登录被拒绝（用户 rig）")},
       {"unknown user", noUser, QStringLiteral("登录被拒绝（用户 nobody）")},
       {"no database", noDatabase, QStringLiteral("数据库不存在（没有的库）")},
+      {"no TLS", noTls, QStringLiteral("服务器不接受加密连接（127.0.0.1:%1）").arg(good.Port)},
       {"not set", LabSettings{}, QStringLiteral("未设置服务器地址")},
   };
   for (const auto& c : cases) {

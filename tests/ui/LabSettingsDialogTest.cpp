@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -78,4 +80,26 @@ TEST(LabSettingsDialog, EachPressTestsWhatTheDialogShowsAndALateAnswerIsNotShown
   EXPECT_TRUE(QTest::qWaitFor([&] { return answer->text() == closedWords; }, 3000)) << answer->text().toStdString();
   QTest::qWait(6000);
   EXPECT_EQ(answer->text(), closedWords);
+}
+
+TEST(LabSettingsDialog, EncryptionChoiceAndRootCertificateGoToConfigIniAndComeBack) {
+  rigtest::TempDir dir;
+  rigtest::RecordingNotifier notifier;
+  for (int i = 0; i < 4; ++i) {
+    {
+      TfrmLabSettings dialog(dir.Path(), notifier);
+      auto* mode = dialog.findChild<QComboBox*>(QStringLiteral("CBoxSslMode"));
+      auto* cert = dialog.findChild<QLineEdit*>(QStringLiteral("EdtSslRootCert"));
+      ASSERT_TRUE(mode && cert);
+      mode->setCurrentIndex(i);
+      cert->setText(QStringLiteral("/etc/lab/根证书%1.crt").arg(i));
+      dialog.SaveClick();
+    }
+    const lab::LabSettings saved = lab::LoadLabSettings(dir.Path());
+    EXPECT_EQ(saved.SslMode, QLatin1String(lab::kSslModes[i]));
+    EXPECT_EQ(saved.SslRootCert, QStringLiteral("/etc/lab/根证书%1.crt").arg(i));
+    TfrmLabSettings again(dir.Path(), notifier);
+    EXPECT_EQ(again.findChild<QComboBox*>(QStringLiteral("CBoxSslMode"))->currentIndex(), i);
+  }
+  EXPECT_TRUE(notifier.notices.empty());
 }
