@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QUuid>
 
 #include "core/GbkText.h"
 #include "lab/LabConnection.h"
@@ -13,10 +14,12 @@
 namespace rig::lab {
 
 QString FetchLabTest(LabConnection& c, const QString& testId, const QString& folder) {
+  // Compared as a uuid so that the keys find the test and its actions.
+  if (QUuid::fromString(testId).isNull()) throw LabError(QStringLiteral("实验室数据库中没有这个测试：") + testId);
   PgResult test = c.Query(
       "SELECT open_type, out_index, work_area, work_name, to_char(start_time, 'YYYY-MM-DD HH24:MI:SS'), "
       "to_char(end_time, 'YYYY-MM-DD HH24:MI:SS'), station, mode, param1, param2, param3, param4, param5, "
-      "count_done, ignore_refusals FROM lab_tests WHERE test_id::text = $1",
+      "count_done, ignore_refusals FROM lab_tests WHERE test_id = $1::uuid",
       {testId.toStdString()});
   if (PQntuples(test.get()) != 1) throw LabError(QStringLiteral("实验室数据库中没有这个测试：") + testId);
   auto value = [&](int column) { return QByteArray(PQgetvalue(test.get(), 0, column)); };
@@ -30,7 +33,7 @@ QString FetchLabTest(LabConnection& c, const QString& testId, const QString& fol
   detail.RunSQL(SchemaStatement(QStringLiteral("ControlState")));
   PgResult actions = c.Query(
       "SELECT deal_times, cz_deal_times, state1, state2, state3, mark1, mark2, mark3 FROM lab_actions "
-      "WHERE test_id::text = $1 ORDER BY seq",
+      "WHERE test_id = $1::uuid ORDER BY seq",
       {testId.toStdString()});
   detail.RunSQL("BEGIN");
   for (int i = 0, n = PQntuples(actions.get()); i < n; ++i) {

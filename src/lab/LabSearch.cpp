@@ -21,20 +21,59 @@ std::string Like(const QString& text) {
   return ("%" + literal + "%").toStdString();
 }
 
+// A trigram index can serve the filter only when it holds a trigram: three
+// letters or digits in a row (other characters split words for pg_trgm).
+bool HasTrigram(const QString& text) {
+  int run = 0;
+  for (const uint c : text.toUcs4()) {
+    run = QChar::isLetterOrNumber(c) ? run + 1 : 0;
+    if (run >= 3) return true;
+  }
+  return false;
+}
+
+struct TextFilter {
+  const char* Column;
+  const char* Tag;  // its tag in lab_search_grams
+  bool TrigramIndexed;
+  QString Text;
+};
+
 }  // namespace
 
+std::string LabSearchSql(const LabSearchFilter& f, std::vector<std::string>* params) {
+  std::string where = "start_time >= $1::timestamp AND start_time <= $2::timestamp";
+  params->assign({LowerBoundText(f.Base.From).toStdString(), UpperBoundText(f.Base.To).toStdString()});
+  const TextFilter texts[] = {{"open_type", "t:", true, f.Base.OpenType},
+                              {"out_index", "i:", true, f.Base.OutIndex},
+                              {"work_area", "a:", true, f.Base.WorkArea},
+                              {"work_name", "n:", true, f.Base.WorkName},
+                              {"rig_name", "r:", false, f.RigName}};
+  for (const TextFilter& t : texts) {
+    if (t.Text.isEmpty()) continue;
+    const std::string like = "$" + std::to_string(params->size() + 1);
+    params->push_back(Like(t.Text));
+    // Short texts (and the rig, of which a lab has few) go through the
+    // indexed characters and pairs; ILIKE has the last word either way.
+    if (!t.TrigramIndexed || !HasTrigram(t.Text)) {
+      where += " AND lab_search_grams(rig_name, open_type, out_index, work_area, work_name) @> lab_text_grams('" +
+               std::string(t.Tag) + "', $" + std::to_string(params->size() + 1) + ")";
+      params->push_back(t.Text.toStdString());
+    }
+    where += std::string(" AND ") + t.Column + " ILIKE " + like;
+  }
+  params->push_back(std::to_string(f.Limit + 1));
+  return "SELECT out_index, open_type, to_char(start_time, 'YYYY-MM-DD HH24:MI:SS'), "
+         "to_char(end_time, 'YYYY-MM-DD HH24:MI:SS'), mode, count_done, param3, param5, work_area, work_name, "
+         "test_id, rig_name FROM lab_tests WHERE " +
+         where + " ORDER BY start_time " + (f.Base.Ascending ? "ASC" : "DESC") + ", rig_name, local_id LIMIT $" +
+         std::to_string(params->size());
+}
+
 LabSearchResult SearchLabTests(LabConnection& c, const LabSearchFilter& f) {
-  const std::string sql =
-      std::string(
-          "SELECT out_index, open_type, to_char(start_time, 'YYYY-MM-DD HH24:MI:SS'), "
-          "to_char(end_time, 'YYYY-MM-DD HH24:MI:SS'), mode, count_done, param3, param5, work_area, work_name, "
-          "test_id, rig_name FROM lab_tests WHERE open_type ILIKE $1 AND out_index ILIKE $2 AND work_area ILIKE $3 "
-          "AND work_name ILIKE $4 AND rig_name ILIKE $5 AND start_time >= $6::timestamp AND start_time <= "
-          "$7::timestamp ORDER BY start_time ") +
-      (f.Base.Ascending ? "ASC" : "DESC") + ", rig_name, local_id LIMIT $8";
-  PgResult r = c.Query(sql.c_str(), {Like(f.Base.OpenType), Like(f.Base.OutIndex), Like(f.Base.WorkArea),
-                                     Like(f.Base.WorkName), Like(f.RigName), LowerBoundText(f.Base.From).toStdString(),
-                                     UpperBoundText(f.Base.To).toStdString(), std::to_string(f.Limit + 1)});
+  std::vector<std::string> params;
+  const std::string sql = LabSearchSql(f, &params);
+  PgResult r = c.Query(sql.c_str(), params);
   // One row more than asked tells a cut list from a whole one.
   LabSearchResult result;
   result.Cut = PQntuples(r.get()) > f.Limit;
