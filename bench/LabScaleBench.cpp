@@ -66,10 +66,10 @@ LabSettings Lab() {
       std::fprintf(stderr, "schema %d -> %d on %.0f tests: %.1f s\n", before, after,
                    Number(c, "SELECT count(*) FROM lab_tests"), t.elapsed() / 1000.0);
     const double tests = Number(c, "SELECT count(*) FROM lab_tests");
-    const double actions = Number(c, "SELECT reltuples FROM pg_class WHERE relname = 'lab_actions'");
+    const double actions = Number(c, "SELECT sum(action_count) FROM lab_tests");
     const double mib = 1024.0 * 1024.0;
     std::fprintf(stderr,
-                 "%.0f tests, about %.0f actions; on disk (tables, indexes, TOAST): lab_tests %.0f MiB "
+                 "%.0f tests, %.0f actions; on disk (tables, indexes, TOAST): lab_tests %.0f MiB "
                  "(%.0f MiB per million tests), lab_actions %.0f MiB (%.0f MiB per million actions), "
                  "lab_events %.0f MiB, database %.0f MiB\n",
                  tests, actions, Number(c, "SELECT pg_total_relation_size('lab_tests')") / mib,

@@ -27,8 +27,13 @@ struct LabSearchResult {
 LabSearchResult SearchLabTests(LabConnection& connection, const LabSearchFilter& filter);
 
 // The search's statement and its parameters: only the filters given, each
-// in a form an index of step 5 can serve (see LabSchema.sql).
-std::string LabSearchSql(const LabSearchFilter& filter, std::vector<std::string>* params);
+// in a form an index of step 5 can serve (see LabSchema.sql). With a
+// `window`, only that many of the range's first tests in the list's order
+// are looked at, through the time index.
+std::string LabSearchSql(const LabSearchFilter& filter, std::vector<std::string>* params, int window = 0);
+
+// A text of one or two characters, or the rig: the trigram indexes cannot serve it.
+bool HasShortTextFilter(const LabSearchFilter& filter);
 
 // Connects, searches and disconnects. Throws LabError.
 LabSearchResult SearchLabTests(const LabSettings& settings, const LabSearchFilter& filter);
