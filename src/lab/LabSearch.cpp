@@ -56,11 +56,6 @@ bool ThroughPairs(const TextFilter& t) { return !t.TrigramIndexed || !HasTrigram
 
 }  // namespace
 
-bool HasShortTextFilter(const LabSearchFilter& f) {
-  const auto texts = TextFilters(f);
-  return std::any_of(texts.begin(), texts.end(), ThroughPairs);
-}
-
 std::string LabSearchSql(const LabSearchFilter& f, std::vector<std::string>* params, int window) {
   const std::string order =
       std::string(" ORDER BY start_time ") + (f.Base.Ascending ? "ASC" : "DESC") + ", rig_name, local_id";
@@ -95,11 +90,12 @@ std::string LabSearchSql(const LabSearchFilter& f, std::vector<std::string>* par
 
 LabSearchResult SearchLabTests(LabConnection& c, const LabSearchFilter& f) {
   std::vector<std::string> params;
-  // A short text common enough fills the list from the newest tests alone,
-  // found in the time index's order; only when it does not are the indexed
-  // pairs asked, which must fetch every match to sort them.
+  // A text common enough fills the list from the newest tests alone, found
+  // in the time index's order; only when it does not are the trigram or pair
+  // indexes asked, which must fetch every match to sort them (a model
+  // matching half of a million tests: 0.7 s that way, 0.2 s this).
   PgResult r;
-  if (HasShortTextFilter(f)) {
+  if (!TextFilters(f).empty()) {
     const std::string newest = LabSearchSql(f, &params, 5 * (f.Limit + 1));
     r = c.Query(newest.c_str(), params);
   }

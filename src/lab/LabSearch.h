@@ -32,9 +32,6 @@ LabSearchResult SearchLabTests(LabConnection& connection, const LabSearchFilter&
 // are looked at, through the time index.
 std::string LabSearchSql(const LabSearchFilter& filter, std::vector<std::string>* params, int window = 0);
 
-// A text of one or two characters, or the rig: the trigram indexes cannot serve it.
-bool HasShortTextFilter(const LabSearchFilter& filter);
-
 // Connects, searches and disconnects. Throws LabError.
 LabSearchResult SearchLabTests(const LabSettings& settings, const LabSearchFilter& filter);
 
