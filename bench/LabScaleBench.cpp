@@ -1,7 +1,7 @@
 // The lab database at the scale of years: 1,000,000 tests and 100,000,000
 // actions of 50 rigs, made once in the server by bench/lab-scale-data.sh
-// into a kept folder (LAB_SCALE_DIR, default /tmp/rig-lab-scale; half an
-// hour the first time) and reused. Measures the lab search (filters of three
+// into a kept folder (LAB_SCALE_DIR, default /tmp/rig-lab-scale; ten
+// minutes the first time) and reused. Measures the lab search (filters of three
 // characters or more, and of one or two), a 128,000-action test's detail,
 // the dashboards' views and 50 rigs uploading at once. Not part of CTest.
 //

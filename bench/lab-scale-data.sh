@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes (once) the kept lab database LabScaleBench measures: a server from
 # scripts/lab-db.sh in DIR (default /tmp/rig-lab-scale) at schema version 3,
-# filled by bench/lab-scale-data.sql. Takes about half an hour on a 2-core
-# machine and about 20 GB of disk; LabScaleBench applies the newer schema
+# filled by bench/lab-scale-data.sql. Takes about ten minutes on a 2-core
+# machine and 13 GB of disk; LabScaleBench applies the newer schema
 # steps itself. Run again, it only starts the server if it is stopped.
 #
 #   bench/lab-scale-data.sh [DIR]
