@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-charts-dev libqt6opengl6-dev  # Qt Charts' CMake files need Qt OpenGL's
   libsqlite3-dev
   libxlsxwriter-dev poppler-utils unzip
-  postgresql libpq-dev openssl
+  postgresql libpq-dev openssl  # postgresql-15 brings pg_trgm, which the lab search's indexes need
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei
   xvfb xauth

@@ -1,6 +1,7 @@
 #pragma once
 // Searching the lab database: the saved-test search's filters plus the rig.
 #include <QString>
+#include <string>
 #include <vector>
 
 #include "lab/LabSettings.h"
@@ -24,6 +25,12 @@ struct LabSearchResult {
 };
 
 LabSearchResult SearchLabTests(LabConnection& connection, const LabSearchFilter& filter);
+
+// The search's statement and its parameters: only the filters given, each
+// in a form an index of step 5 can serve (see LabSchema.sql). With a
+// `window`, only that many of the range's first tests in the list's order
+// are looked at, through the time index.
+std::string LabSearchSql(const LabSearchFilter& filter, std::vector<std::string>* params, int window = 0);
 
 // Connects, searches and disconnects. Throws LabError.
 LabSearchResult SearchLabTests(const LabSettings& settings, const LabSearchFilter& filter);

@@ -1,6 +1,9 @@
 // Searching the lab database across rigs, and opening a found test.
 #include <gtest/gtest.h>
 
+#include <libpq-fe.h>
+
+#include <QRegularExpression>
 #include <QSet>
 
 #include "lab/LabConnection.h"
@@ -103,6 +106,17 @@ TEST_F(LabSearchTest, FiltersMatchChineseTextAnywhereAcrossRigs) {
       {"one day, the To day included", [](LabSearchFilter& f) { f.Base.From = f.Base.To = QDate(2026, 3, 2); },
        {"B1", "A2"}},
       {"limit", [](LabSearchFilter& f) { f.Limit = 2; }, {"B2", "C1"}},
+      // One or two characters go through the indexed characters and pairs.
+      {"short model text, lower case", [](LabSearchFilter& f) { f.Base.OpenType = QStringLiteral("zw"); },
+       {"C1", "B1", "A1"}},
+      {"one character of the operator", [](LabSearchFilter& f) { f.Base.WorkName = QStringLiteral("丰"); }, {"B1"}},
+      {"characters apart are no pair: 张丰", [](LabSearchFilter& f) { f.Base.WorkName = QStringLiteral("张丰"); }, {}},
+      {"a character of another column", [](LabSearchFilter& f) { f.Base.WorkName = QStringLiteral("真"); }, {}},
+      {"short serial", [](LabSearchFilter& f) { f.Base.OutIndex = QStringLiteral("1"); }, {"C1", "B1", "A1"}},
+      {"long and short together", [](LabSearchFilter& f) {
+         f.Base.OpenType = QStringLiteral("真空断路器");
+         f.Base.WorkName = QStringLiteral("张");
+       }, {"B1", "A1"}},
   };
   for (const Case& c : cases) {
     LabSearchFilter f = Filter(march1, april30);
@@ -166,4 +180,64 @@ TEST_F(LabSearchTest, TypedTextMatchesLiterallyAndACutListSaysSo) {
   const LabSearchResult whole = SearchLabTests(*connection_, all);
   EXPECT_FALSE(whole.Cut);
   EXPECT_EQ(whole.Rows.size(), 8u);
+}
+
+// A text filter first looks at the newest tests only; what it finds there
+// must be what the whole search finds, and when they hold too few matches
+// the whole search must still find the older ones.
+TEST_F(LabSearchTest, ATextFindsTheSameWhetherTheNewestTestsHoldEnoughOrNot) {
+  for (int i = 0; i < 12; ++i) Store({"三号台", u"GW4-126隔离开关", u"李四", QDate(2026, 6, 1 + i), 9, "N"});
+  const struct {
+    const char16_t* Model;
+    int Limit;  // the newest 5 × (Limit + 1) tests are looked at first
+    QStringList Expected;
+  } cases[] = {
+      {u"隔离", 1, {"N"}},             // newest tests enough: the cut list from them
+      {u"zw", 1, {"C1"}},             // none among the newest 10: the older ones still found
+      {u"zw", 3, {"C1", "B1", "A1"}},  // the newest 20 include them: as many as there are, not cut
+      {u"真", 3, {"B1", "A2", "A1"}},
+      {u"ZW32-12", 1, {"C1"}},         // three or more: the same two ways
+      {u"隔离开关", 2, {"N"}},
+  };
+  for (const auto& k : cases) {
+    LabSearchFilter f = Filter(QDate(2026, 1, 1), QDate(2026, 12, 31));
+    f.Base.OpenType = QString::fromUtf16(k.Model);
+    f.Limit = k.Limit;
+    QStringList found = Found(f);
+    found.removeDuplicates();
+    EXPECT_EQ(found, k.Expected) << f.Base.OpenType.toStdString();
+  }
+}
+
+// Each text filter can be served by an index of step 5: with the time
+// indexes gone and scans of the whole table priced out, the plan names it.
+TEST_F(LabSearchTest, EachTextFilterCanBeServedByItsIndex) {
+  const struct {
+    const char* What;
+    void (*Set)(LabSearchFilter&);
+    const char* Index;
+  } cases[] = {
+      {"model", [](LabSearchFilter& f) { f.Base.OpenType = QStringLiteral("真空断路器"); }, "lab_tests_open_type_trgm"},
+      {"serial", [](LabSearchFilter& f) { f.Base.OutIndex = QStringLiteral("0815"); }, "lab_tests_out_index_trgm"},
+      {"work area", [](LabSearchFilter& f) { f.Base.WorkArea = QStringLiteral("二车间"); }, "lab_tests_work_area_trgm"},
+      {"operator", [](LabSearchFilter& f) { f.Base.WorkName = QStringLiteral("张三丰"); }, "lab_tests_work_name_trgm"},
+      {"one character", [](LabSearchFilter& f) { f.Base.WorkName = QStringLiteral("张"); }, "lab_tests_grams"},
+      {"three characters, no trigram of three", [](LabSearchFilter& f) { f.Base.OpenType = QStringLiteral("六_化"); },
+       "lab_tests_(grams|open_type_trgm)"},
+      {"rig", [](LabSearchFilter& f) { f.RigName = QStringLiteral("一号台"); }, "lab_tests_grams"},
+  };
+  connection_->Exec("BEGIN");
+  connection_->Exec("DROP INDEX lab_tests_start, lab_tests_rig");
+  connection_->Exec("SET LOCAL enable_seqscan = off");
+  for (const auto& k : cases) {
+    LabSearchFilter f = Filter(QDate(2026, 1, 1), QDate(2026, 12, 31));
+    k.Set(f);
+    std::vector<std::string> params;
+    const std::string sql = "EXPLAIN " + LabSearchSql(f, &params);
+    PgResult plan = connection_->Query(sql.c_str(), params);
+    QString text;
+    for (int i = 0; i < PQntuples(plan.get()); ++i) text += QString::fromUtf8(PQgetvalue(plan.get(), i, 0)) + '\n';
+    EXPECT_TRUE(text.contains(QRegularExpression(QString::fromLatin1(k.Index)))) << k.What << "\n" << text.toStdString();
+  }
+  connection_->Exec("ROLLBACK");
 }
