@@ -4,7 +4,9 @@
 #include <memory>
 
 #include "core/RunLog.h"
+#include "lab/EventOutbox.h"
 #include "lab/LabConnection.h"
+#include "lab/LabEventUpload.h"
 #include "lab/LabOutbox.h"
 #include "lab/LabSchema.h"
 #include "storage/SQLiteException.h"
@@ -93,6 +95,14 @@ void LabUploader::Wake() {
   wake_.notify_all();
 }
 
+void LabUploader::WakeForEvents() {
+  {
+    std::lock_guard lock(mutex_);
+    woken_ = true;
+  }
+  wake_.notify_all();
+}
+
 LabStatus LabUploader::Status() const {
   std::lock_guard lock(mutex_);
   return status_;
@@ -136,6 +146,7 @@ void LabUploader::Pause(std::chrono::milliseconds pause) {
 
 void LabUploader::Run() {
   LabOutbox outbox(outboxPath_);
+  EventOutbox events(outboxPath_);
   std::unique_ptr<LabConnection> connection;
   int failures = 0;
   QString lastProblem;
@@ -168,6 +179,8 @@ void LabUploader::Run() {
         lostServer = false;
       }
       if (pending == 0) {
+        // The tests are up: the events go after them.
+        SendWaitingEvents(*connection, events);
         failures = 0;
         {
           std::lock_guard lock(mutex_);
