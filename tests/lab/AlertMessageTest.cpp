@@ -3,6 +3,7 @@
 // Signatures are checked against values made independently (Python's hmac).
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
