@@ -31,6 +31,12 @@ std::vector<RigEvent> TStationEventWatch::Follow(const RunWatchFigures& f) {
   };
   const bool lost = f.Link == LinkState::Lost || f.Reconnecting;
   const bool finished = f.HasRun && f.Run == RunState::Ended && f.Ending == RunEnding::Finished;
+  // A run that started since the last look counts from nothing, however
+  // far it got before this look.
+  if (seen_ && f.Runs != runs_) {
+    refused_ = 0;
+    finished_ = false;
+  }
   // The first look is the state the program found: nothing has happened yet.
   if (seen_) {
     if (f.RefusedActions > refused_) add(RigEventKind::Refusal, RefusalDetail(f, f.RefusedActions - refused_));
@@ -46,6 +52,7 @@ std::vector<RigEvent> TStationEventWatch::Follow(const RunWatchFigures& f) {
     }
   }
   seen_ = true;
+  runs_ = f.Runs;
   refused_ = f.RefusedActions;  // a new run starts again from 0
   silent_ = f.Silent;
   lost_ = lost;

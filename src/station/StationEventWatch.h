@@ -19,6 +19,7 @@ class TStationEventWatch {
  private:
   const int station_;
   bool seen_ = false;
+  int32_t runs_ = 0;
   int32_t refused_ = 0;
   bool silent_ = false;
   bool lost_ = false;
