@@ -74,8 +74,8 @@ CREATE TABLE lab_live(
   rig_name text NOT NULL,
   station integer NOT NULL,        -- 1, 2
   updated_at timestamptz NOT NULL,
-  link text NOT NULL,              -- 'open', 'lost', 'closed'
-  run_state text NOT NULL,         -- 'idle', 'running', 'waiting', 'paused', 'finished', 'cancelled'
+  link text NOT NULL,              -- 'connected', 'connecting', 'lost', 'open' (port only), 'closed'
+  run_state text NOT NULL,         -- 'idle', 'waiting', 'running', 'paused', held unsaved: 'finished', 'cancelled', 'stopped', 'received'
   mode integer,                    -- iDealType of the run, null when idle
   count_done integer NOT NULL DEFAULT 0,
   count_set integer NOT NULL DEFAULT 0,

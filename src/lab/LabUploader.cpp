@@ -5,7 +5,9 @@
 
 #include "core/DateTimeText.h"
 #include "core/RunLog.h"
+#include "lab/EventOutbox.h"
 #include "lab/LabConnection.h"
+#include "lab/LabEventUpload.h"
 #include "lab/LabOutbox.h"
 #include "lab/LabSchema.h"
 #include "storage/SQLiteException.h"
@@ -103,6 +105,14 @@ void LabUploader::RequestReconcile() {
   wake_.notify_all();
 }
 
+void LabUploader::WakeForEvents() {
+  {
+    std::lock_guard lock(mutex_);
+    woken_ = true;
+  }
+  wake_.notify_all();
+}
+
 LabStatus LabUploader::Status() const {
   std::lock_guard lock(mutex_);
   return status_;
@@ -147,6 +157,7 @@ void LabUploader::Pause(std::chrono::milliseconds pause) {
 
 void LabUploader::Run() {
   LabOutbox outbox(outboxPath_);
+  EventOutbox events(outboxPath_);
   std::unique_ptr<LabConnection> connection;
   int failures = 0;
   QString lastProblem;
@@ -195,6 +206,8 @@ void LabUploader::Run() {
         PublishOutbox(outbox);
       }
       if (pending == 0) {
+        // The tests are up: the events go after them.
+        SendWaitingEvents(*connection, events);
         failures = 0;
         {
           std::lock_guard lock(mutex_);

@@ -45,6 +45,7 @@ TRunWatch::TRunWatch(int station, const StationShared& shared, Clock clock)
 void TRunWatch::RunStarted() {
   const int64_t now = clock_();
   hasRun_ = true;
+  ++runs_;
   plan_ = PlanOf(shared_.Model.Held());
   // The test's start, when it lies behind (actions adopted a moment ago), on the steady clock.
   const QDateTime& start = shared_.State.StartTime;
@@ -203,6 +204,7 @@ RunWatchFigures TRunWatch::Figures() const {
   f.Run = model.Run();
   f.Ending = model.Ending();
   f.HasRun = hasRun_;
+  f.Runs = runs_;
   if (!hasRun_) return f;
   f.Plan = plan_;
   f.CountDone = lastCount_;

@@ -31,6 +31,9 @@ struct RunWatchFigures {
   RunState Run = RunState::Idle;
   RunEnding Ending = RunEnding::None;  // how an ended run stopped
   bool HasRun = false;  // a test was started (or adopted) since the program began
+  // Runs started (or adopted) so far: a run that began and ended between
+  // two looks is still a new run.
+  int32_t Runs = 0;
   RunPlan Plan;
   int32_t CountDone = 0;
   int32_t ActionsDone = 0;
@@ -116,6 +119,7 @@ class TRunWatch : public IRunObserver {
   Clock wall_;
 
   bool hasRun_ = false;
+  int32_t runs_ = 0;
   RunPlan plan_;
   int64_t startMs_ = 0;
   std::optional<int64_t> endMs_;

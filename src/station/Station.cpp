@@ -19,7 +19,8 @@ TStation::TStation(int number, const QString& exeDir, StationShared& shared, ISt
       link_(number, shared, panel, stationNotifier, window, retryTimer_, gate_),
       control_(controller_, gate_),
       journal_(exeDir, number, shared, panel),
-      watch_(number, shared) {
+      watch_(number, shared),
+      eventWatch_(number) {
   retryTimer_.setInterval(1000);
   gate_.SetWriter(&link_);
   journal_.Journal().SetTroubleHandler([window, &stationNotifier](const QString& text) {
@@ -35,11 +36,24 @@ TStation::TStation(int number, const QString& exeDir, StationShared& shared, ISt
 
 RunWatchFigures TStation::WatchTick() {
   if (const std::optional<QString> line = watch_.Poll()) WriteLog(*line);
-  return watch_.Figures();
+  RunWatchFigures figures = watch_.Figures();
+  for (RigEvent& e : eventWatch_.Follow(figures))
+    if (events_) events_->Happened(std::move(e));
+  return figures;
 }
 
 bool TStation::Save() {
-  return SaveStationTest(exeDir_, number_, shared_, panel_, notifier_, &journal_.Journal());
+  QString problem;
+  const bool saved = SaveStationTest(exeDir_, number_, shared_, panel_, notifier_, &journal_.Journal(),
+                                     QDateTime::currentDateTime(), &problem);
+  if (!saved && events_) {
+    RigEvent e;
+    e.Station = number_;
+    e.Kind = RigEventKind::SaveFailed;
+    e.Detail = problem;
+    events_->Happened(std::move(e));
+  }
+  return saved;
 }
 
 void TStation::SetWriter(std::unique_ptr<IStationWriter> writer) {

@@ -14,6 +14,7 @@
 #include "station/StationController.h"
 #include "station/RunWatch.h"
 #include "station/StationTestControl.h"
+#include "station/StationEventWatch.h"
 
 namespace rig {
 
@@ -46,6 +47,10 @@ class TStation {
   // The save button: true when the held test was saved.
   bool Save();
 
+  // Where the station's events go (refusals, silence, a lost line, the end,
+  // a failed save); nullptr: nowhere. Saved tests are told by the save sink.
+  void SetEventSink(IRigEventSink* sink) { events_ = sink; }
+
   // Puts another writer behind the command gate in place of the link (tests
   // record the commands this way); nullptr goes back to the link.
   void SetWriter(std::unique_ptr<IStationWriter> writer);
@@ -63,6 +68,8 @@ class TStation {
   TStationTestControl control_;
   TStationJournal journal_;
   TRunWatch watch_;
+  TStationEventWatch eventWatch_;
+  IRigEventSink* events_ = nullptr;
   std::unique_ptr<IStationWriter> writer_;  // set only in tests
 };
 

@@ -42,7 +42,7 @@ SaveOutcome SaveTestRecord(const QString& exeDir, int station, StationShared& sh
 }
 
 bool SaveStationTest(const QString& exeDir, int station, StationShared& shared, IStationView& view,
-                     INotifier& notifier, RecoveryJournal* journal, const QDateTime& now) {
+                     INotifier& notifier, RecoveryJournal* journal, const QDateTime& now, QString* problem) {
   const SaveOutcome out = SaveTestRecord(exeDir, station, shared, view, now, journal);
   if (out.Ok) {
     if (journal) journal->Clear();
@@ -52,6 +52,7 @@ bool SaveStationTest(const QString& exeDir, int station, StationShared& shared, 
     return true;
   }
   WriteLog(QStringLiteral("工位%1保存数据失败：%2").arg(station).arg(out.Error));
+  if (problem) *problem = out.Error;
   notifier.Notice(QStringLiteral("保存数据失败！测试数据仍保留，可再次保存。\n") + out.Error);
   return false;
 }

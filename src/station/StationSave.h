@@ -30,9 +30,9 @@ SaveOutcome SaveTestRecord(const QString& exeDir, int station, StationShared& sh
 // the station's model go of the test (which redraws the save button) and
 // clears the station's recovery journal; a failure says why and keeps every
 // action queued (and journalled), so the operator can try again. True when
-// saved.
+// saved; else `problem`, when given, says why.
 bool SaveStationTest(const QString& exeDir, int station, StationShared& shared, IStationView& view,
                      INotifier& notifier, RecoveryJournal* journal = nullptr,
-                     const QDateTime& now = QDateTime::currentDateTime());
+                     const QDateTime& now = QDateTime::currentDateTime(), QString* problem = nullptr);
 
 }  // namespace rig

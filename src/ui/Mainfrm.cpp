@@ -19,6 +19,7 @@
 #include "ui/DesignFont.h"
 #include "protocol/Dispatch.h"
 #include "lab/LabService.h"
+#include "station/LiveState.h"
 #include "storage/JournalRecovery.h"
 #include "station/RunWatchTexts.h"
 #include "ui/MessageBoxNotifier.h"
@@ -105,17 +106,21 @@ void TfrmHX4417::StartRunWatch() {
 
 void TfrmHX4417::WatchTimerTimer() {
   QStringList lines;
+  std::vector<LiveState> live;
   for (int s = 1; s <= kStationCount; ++s) {
     const RunWatchFigures figures = Station(s).WatchTick();
     Panel(s).RunWatch().Draw(figures, Station(s).Watch());
     lines << StatusLine(s, figures);
+    live.push_back(LiveStateOf(s, figures));
   }
+  lab_->OfferLive(std::move(live));
   stationStatus_->setText(lines.join(QStringLiteral("　　　")));
 }
 
 void TfrmHX4417::StartLabDatabase() {
   lab_ = std::make_unique<lab::LabService>(shared_.ExeDir);
   SetSavedTestSink(lab_.get());
+  for (int s = 1; s <= kStationCount; ++s) Station(s).SetEventSink(lab_.get());
   labStatus_ = new QLabel(findChild<QFrame*>(QStringLiteral("CoolBar1")));
   labStatus_->setObjectName(QStringLiteral("LabStatus"));
   labStatus_->setGeometry(200, 8, 700, 25);
@@ -140,6 +145,7 @@ TfrmHX4417::~TfrmHX4417() {
   // find all they reach.
   CloseStationLinks();
   SetSavedTestSink(nullptr);
+  for (int s = 1; s <= kStationCount; ++s) Station(s).SetEventSink(nullptr);
   lab_.reset();  // the uploader ends; the outbox keeps what it has not sent
   FormDestroy();
   // The controllers go before the widgets that signal them.
@@ -368,6 +374,8 @@ void TfrmHX4417::N4Click() {
   ShowSetComm(shared_, *notifier_, this, [this] { return lab_->ReconcileNow(); });
   const lab::LabSettings labSettings = lab::LoadLabSettings(shared_.ExeDir);
   if (!(labSettings == lab_->Settings())) lab_->Reconfigure(labSettings);
+  const lab::AlertSettings alerts = lab::LoadAlertSettings(shared_.ExeDir);
+  if (!(alerts == lab_->Alerts())) lab_->ReconfigureAlerts(alerts);
   // Saved or not, the ports are reopened with what memory now holds.
   OpenStationLinks();
 }

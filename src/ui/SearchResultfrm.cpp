@@ -23,6 +23,7 @@
 #include "storage/SQLiteException.h"
 #include "storage/TestSearch.h"
 #include "ui/DesignFont.h"
+#include "ui/LabOverviewfrm.h"
 #include "ui/ReportActions.h"
 #include "ui/OffWindowThread.h"
 #include "ui/SearchDetailfrm.h"
@@ -109,6 +110,11 @@ TfrmSearchResult::TfrmSearchResult(const QString& exeDir, INotifier& notifier, Q
   auto* exportButton = new QPushButton(QStringLiteral("导出…"), actions);
   exportButton->setObjectName(QStringLiteral("ExportButton"));
   av->insertWidget(av->count() - 1, exportButton);  // above 退出
+  auto* overview = new QPushButton(QStringLiteral("实验室总览…"), actions);
+  overview->setObjectName(QStringLiteral("BtnLabOverview"));
+  overview->setAutoDefault(false);
+  connect(overview, &QPushButton::clicked, this, &TfrmSearchResult::OverviewClick);
+  av->insertWidget(av->count() - 1, overview);
   auto* lv = new QVBoxLayout(left);
   lv->setContentsMargins(0, 0, 0, 0);
   lv->addWidget(conditions);
@@ -184,6 +190,24 @@ int TfrmSearchResult::SelectedRow() const {
   const QModelIndex current = list_->currentIndex();
   if (!current.isValid() || !list_->selectionModel()->isRowSelected(current.row(), QModelIndex())) return -1;
   return current.row();
+}
+
+void TfrmSearchResult::OverviewClick() {
+  // A window of its own beside this one, gone with it.
+  auto* overview = new TfrmLabOverview(exeDir_, this);
+  overview->setAttribute(Qt::WA_DeleteOnClose);
+  connect(overview, &TfrmLabOverview::RigChosen, this, &TfrmSearchResult::ShowRigTests);
+  overview->show();
+}
+
+void TfrmSearchResult::ShowRigTests(const QString& rigName) {
+  source_->setCurrentIndex(1);
+  rig_->setText(rigName);
+  for (QLineEdit* e : edit_) e->clear();
+  from_->setDate(QDate(2000, 1, 1));  // every test the rig ever sent
+  to_->setDate(QDate::currentDate());
+  BitBtn3Click();
+  raise();
 }
 
 bool TfrmSearchResult::FromLab() const { return source_->currentIndex() == 1; }

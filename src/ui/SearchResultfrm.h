@@ -28,6 +28,10 @@ class TfrmSearchResult : public QDialog {
   void BitBtn2Click();  // 删除
   void BitBtn6Click();  // 退出
   void ListView1DblClick();
+  // 实验室总览…: the overview over this window.
+  void OverviewClick();
+  // The lab search for every test of `rigName`.
+  void ShowRigTests(const QString& rigName);
 
  signals:
   // Asked for the detail window of the test with this AutoID.

@@ -11,6 +11,7 @@
 #include "core/IniFile.h"
 #include "core/Notifier.h"
 #include "ui/DesignFont.h"
+#include "ui/AlertSettingsfrm.h"
 #include "ui/LabSettingsfrm.h"
 
 namespace rig {
@@ -59,7 +60,7 @@ TfrmSetComm::TfrmSetComm(GlobVar& shared, INotifier& notifier, QWidget* parent, 
   setObjectName(QStringLiteral("frmSetComm"));
   setWindowTitle(QStringLiteral("通讯设置"));
   setFont(DesignFont());
-  setFixedSize(255, 258);
+  setFixedSize(255, 286);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   CBox_WorkArea = AddRow<QComboBox>(this, "CBox_WorkArea", QStringLiteral("工位："), 25);
@@ -102,6 +103,11 @@ TfrmSetComm::TfrmSetComm(GlobVar& shared, INotifier& notifier, QWidget* parent, 
   lab->setGeometry(40, 234, 171, 22);
   lab->setAutoDefault(false);
   connect(lab, &QPushButton::clicked, this, [this] { ShowLabSettings(shared_.ExeDir, notifier_, this, labReconcile_); });
+  auto* alerts = new QPushButton(QStringLiteral("告警推送设置…"), this);
+  alerts->setObjectName(QStringLiteral("BtnAlerts"));
+  alerts->setGeometry(40, 260, 171, 22);
+  alerts->setAutoDefault(false);
+  connect(alerts, &QPushButton::clicked, this, [this] { ShowAlertSettings(shared_.ExeDir, notifier_, this); });
 
   connect(CBox_WorkArea, &QComboBox::currentIndexChanged, this, &TfrmSetComm::CBox_WorkAreaChange);
   connect(BitBtn1, &QPushButton::clicked, this, &TfrmSetComm::BitBtn1Click);

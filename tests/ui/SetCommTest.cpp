@@ -58,7 +58,7 @@ TEST_F(SetCommTest, ShowsItsListsAndStationOnesSettings) {
   shared.Station(1)->Config = {QStringLiteral("ttyACM3"), 7, 2, 4, 115200};
   Open();
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("通讯设置"));
-  EXPECT_EQ(dialog->size(), QSize(255, 258));
+  EXPECT_EQ(dialog->size(), QSize(255, 286));  // the lab and alert settings buttons below
   EXPECT_EQ(Items("CBox_WorkArea"), (QStringList{"工位1", "工位2"}));
   EXPECT_EQ(Items("CombComm"), (QStringList{"ttyUSB0", "ttyS0", "ttyUSB0"})) << "as enumerated, duplicates kept";
   EXPECT_EQ(Items("Edt_StopNum"), (QStringList{"1", "1.5", "2"}));
