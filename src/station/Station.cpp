@@ -31,6 +31,7 @@ TStation::TStation(int number, const QString& exeDir, StationShared& shared, ISt
   control_.AddRunObserver(&journal_);  // the journal first: it keeps what must not be lost
   control_.AddRunObserver(&watch_);
   control_.SetSaver([this] { return Save(); });
+  link_.SetLineLostHandler([this] { control_.LineLost(); });
 }
 
 RunWatchFigures TStation::WatchTick() {
@@ -39,7 +40,9 @@ RunWatchFigures TStation::WatchTick() {
 }
 
 bool TStation::Save() {
-  return SaveStationTest(exeDir_, number_, shared_, panel_, notifier_, &journal_.Journal());
+  const bool saved = SaveStationTest(exeDir_, number_, shared_, panel_, notifier_, &journal_.Journal());
+  if (saved) control_.TestSaved();
+  return saved;
 }
 
 void TStation::SetWriter(std::unique_ptr<IStationWriter> writer) {
