@@ -74,6 +74,16 @@ TStationPanel::TStationPanel(const StationPanelDesign& design, QWidget* parent)
   runWatch_ = new TRunWatchPanel(design_.Station, this);
   const QRect& breaks = design_.BreakBox;
   runWatch_->setGeometry(breaks.left(), breaks.bottom() + 4, breaks.width(), TRunWatchPanel::kHeight);
+  programmeLine_ = NewLabel(this, QString(), breaks.left(), runWatch_->geometry().bottom() + 2,
+                            QStringLiteral("ProgrammeLine%1").arg(design_.Station));
+  programmeLine_->setWordWrap(true);
+  programmeLine_->setFixedSize(breaks.width(), 36);
+  programmeLine_->hide();
+}
+
+void TStationPanel::SetProgrammeLine(const QString& text) {
+  if (programmeLine_->text() != text) programmeLine_->setText(text);
+  programmeLine_->setVisible(!text.isEmpty());
 }
 
 void TStationPanel::BuildParameterBox() {
