@@ -35,6 +35,21 @@ QString StandardName(EnduranceStandard standard) {
   return QStringLiteral("自定义");
 }
 
+MeasurementJudgement Judge(const Measurement& m) {
+  if (m.Value < m.Low || m.Value > m.High) return MeasurementJudgement::Fail;
+  if (m.Value - m.Low < m.Margin || m.High - m.Value < m.Margin) return MeasurementJudgement::Marginal;
+  return MeasurementJudgement::Pass;
+}
+
+QString JudgementText(MeasurementJudgement j) {
+  switch (j) {
+    case MeasurementJudgement::Pass: return QStringLiteral("合格");
+    case MeasurementJudgement::Marginal: return QStringLiteral("临界");
+    case MeasurementJudgement::Fail: break;
+  }
+  return QStringLiteral("不合格");
+}
+
 std::vector<std::pair<int, int32_t>> DefaultDelays(int mode) {
   std::vector<std::pair<int, int32_t>> delays;
   for (const ParameterDef& p : Parameters())

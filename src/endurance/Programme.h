@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/ActionRecord.h"
+#include "endurance/CycleTimes.h"
 #include "testing/PositionJudge.h"
 
 namespace rig {
@@ -45,6 +46,7 @@ struct ProgrammeBlock {
   // Who confirmed the voltage note, and when; empty until confirmed.
   QString VoltageConfirmedBy;
   QDateTime VoltageConfirmedAt;
+  CycleStats Cycles;  // measured as the block runs
 };
 
 enum class InspectionWork : int { Nothing = 0, Lubrication = 1, Other = 2 };
@@ -54,6 +56,12 @@ struct Measurement {
   double Value = 0, Low = 0, High = 0;
   double Margin = 0;  // within this of a limit: marginal
 };
+
+enum class MeasurementJudgement { Pass, Marginal, Fail };
+// Outside [Low, High]: fail; inside but within Margin of a limit: marginal.
+MeasurementJudgement Judge(const Measurement& m);
+// "合格", "临界", "不合格".
+QString JudgementText(MeasurementJudgement j);
 
 struct Inspection {
   int Block = 0;  // 1-based: the block it follows
@@ -102,6 +110,7 @@ struct Programme {
   std::optional<ProgrammeFailure> Failure;
   QDateTime CreatedAt;
   QDateTime EndedAt;  // set when the operator ended it
+  double DriftLimit = 0.10;  // a block's mean cycle this much above block 1's warns
 };
 
 // Presets: the class `className` of `standard` (for Custom, `customTarget`

@@ -9,6 +9,7 @@
 #include "station/StationView.h"
 #include "storage/JournalRecovery.h"
 #include "testing/CommandFrames.h"
+#include "testing/RunPlan.h"
 #include "testing/TestModes.h"
 #include "testing/TestParameters.h"
 
@@ -50,7 +51,8 @@ int TProgrammeRunner::Station() const { return station_.Station(); }
 
 bool TProgrammeRunner::Store() {
   try {
-    store_.Save(*programme_);
+    store_.Save(*programme_, pendingTimes_);
+    pendingTimes_.clear();
     trouble_.clear();
     return true;
   } catch (const std::exception& e) {
@@ -62,6 +64,8 @@ bool TProgrammeRunner::Store() {
 
 QString TProgrammeRunner::Attach(Programme p) {
   if (programme_ && OpenRunOf(*programme_)) return QStringLiteral("工位%1的试验方案正在进行").arg(Station());
+  if (programme_ && !pendingTimes_.empty()) Store();  // the arrivals are the previous programme's
+  pendingTimes_.clear();
   if (p.Id == 0) {
     if (const std::optional<ProgrammeProblem> bad = CheckProgramme(p)) return bad->Field + QStringLiteral("：") + bad->Message;
     p.Station = Station();
@@ -82,6 +86,8 @@ QString TProgrammeRunner::Attach(Programme p) {
 }
 
 void TProgrammeRunner::Detach() {
+  if (programme_ && !pendingTimes_.empty()) Store();
+  pendingTimes_.clear();
   programme_.reset();
   tracking_ = false;
 }
@@ -182,8 +188,17 @@ QString TProgrammeRunner::PanelLine() const {
                      .arg(block)
                      .arg(p.Blocks.size())
                      .arg(CountText(CumulativeCount(p)), StepText(p), VerdictTextZh(VerdictOf(p)));
+  if (const QString drift = DriftWarning(Cycles(), p.DriftLimit); !drift.isEmpty())
+    line += QStringLiteral("；警告：") + drift;
   if (!trouble_.isEmpty()) line += QStringLiteral("；") + trouble_;
   return line;
+}
+
+std::vector<CycleStats> TProgrammeRunner::Cycles() const {
+  std::vector<CycleStats> blocks;
+  if (programme_)
+    for (const ProgrammeBlock& b : programme_->Blocks) blocks.push_back(b.Cycles);
+  return blocks;
 }
 
 void TProgrammeRunner::RunStarted() {
@@ -194,6 +209,7 @@ void TProgrammeRunner::RunStarted() {
       r->StartTime = shared.State.StartTime;
       r->BaseCount = r->LastCount = ResumeCount(shared.Run.CountDone);
       tracking_ = true;
+      cycleClock_.Break();
     }
     return;
   }
@@ -201,7 +217,27 @@ void TProgrammeRunner::RunStarted() {
 }
 
 void TProgrammeRunner::ActionQueued(const ActionRecord& record) {
-  if (tracking_ && programme_) AdvanceRun(*programme_, record.Count);
+  if (!tracking_ || !programme_) return;
+  AdvanceRun(*programme_, record.Count);
+  const BlockRun* run = OpenRunOf(*programme_);
+  if (!run) return;
+  const int64_t arrived = clock_().toMSecsSinceEpoch();
+  const int perCycle = ActionsPerCycle(programme_->Blocks[run->Block - 1].Mode);
+  const bool firstOfCycle = perCycle > 0 && (record.ActionNo - 1) % perCycle == 0;
+  if (const std::optional<double> ms = cycleClock_.Action(record.Count, firstOfCycle, arrived))
+    programme_->Blocks[run->Block - 1].Cycles.Add(*ms);
+  pendingTimes_.push_back({run->Block, OperationOf(*programme_, *run, record.Count), record.ActionNo, arrived});
+  constexpr size_t kTimesPerWrite = 1000;  // a few ms of writing every few minutes of a real rig
+  constexpr size_t kTimesKept = 100000;    // a store that keeps failing must not take the memory
+  if (pendingTimes_.size() >= kTimesPerWrite && !Store() && pendingTimes_.size() >= kTimesKept) {
+    WriteLog(QStringLiteral("工位%1：%2个动作的到达时间无法保存，已丢弃").arg(Station()).arg(pendingTimes_.size()));
+    pendingTimes_.clear();
+  }
+}
+
+void TProgrammeRunner::LineLost() {
+  cycleClock_.Break();  // the next cycle spans the outage
+  if (programme_) Store();
 }
 
 void TProgrammeRunner::ActionRefused(const ActionRecord& record, const BreakDeviations& found, bool marked) {

@@ -49,6 +49,8 @@ class TProgrammeRunner : public IRunObserver {
 
   // What the station panel shows: "试验方案：第2段 2,345/10,000次 进行中（…）".
   QString PanelLine() const;
+  // Each block's measured cycle times.
+  std::vector<CycleStats> Cycles() const;
   // The last storing trouble (shown on the panel); empty when none.
   const QString& Trouble() const { return trouble_; }
 
@@ -59,7 +61,8 @@ class TProgrammeRunner : public IRunObserver {
   void RunFinished() override { EndRun(); }
   void RunCancelled() override { EndRun(); }
   void RunSaved() override { EndRun(); }
-  void LineLost() override { Store(); }
+  void LineLost() override;
+  void RunContinued() override { cycleClock_.Break(); }
   void ActionRefused(const ActionRecord& record, const BreakDeviations& found, bool marked) override;
 
  private:
@@ -77,6 +80,8 @@ class TProgrammeRunner : public IRunObserver {
   bool starting_ = false;  // our own start is on its way: its RunStarted opens the run
   bool tracking_ = false;  // the station's test is the open run's
   QString trouble_;
+  TCycleClock cycleClock_;
+  std::vector<ActionTime> pendingTimes_;  // stored with the programme's next change
 };
 
 // At start-up, before the leftover journals are offered: the runs a kill

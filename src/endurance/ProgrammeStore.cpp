@@ -9,6 +9,7 @@
 
 #include "core/DurableFolder.h"
 #include "storage/SQLite3.h"
+#include "storage/SQLiteStatement.h"
 
 namespace rig {
 namespace {
@@ -18,14 +19,17 @@ const char* const kSchema[] = {
     " SwitchModel TEXT, FactoryNumber TEXT, StationText TEXT, OperatorName TEXT, Manufacturer TEXT,"
     " Customer TEXT, Remarks TEXT, Standard INTEGER, ClassName TEXT, Target INTEGER, CreatedAt TEXT,"
     " EndedAt TEXT, FailOperation INTEGER, FailBlock INTEGER, FailActionNo INTEGER, FailBreak INTEGER,"
-    " FailKind INTEGER, FailMarked INTEGER, FailAt TEXT)",
+    " FailKind INTEGER, FailMarked INTEGER, FailAt TEXT, DriftLimit REAL)",
     "CREATE TABLE IF NOT EXISTS ProgrammeBlock(ProgrammeId INTEGER, BlockNo INTEGER, Mode INTEGER,"
     " Delays TEXT, SetCount INTEGER, VoltageNote TEXT, VoltageConfirmedBy TEXT, VoltageConfirmedAt TEXT,"
-    " PRIMARY KEY(ProgrammeId, BlockNo))",
+    " Cycles INTEGER, CycleMeanMs REAL, CycleSumSquares REAL, CycleSlowestMs REAL, PRIMARY KEY(ProgrammeId, BlockNo))",
     "CREATE TABLE IF NOT EXISTS ProgrammeRun(ProgrammeId INTEGER, RunNo INTEGER, BlockNo INTEGER,"
     " StartTime TEXT, BaseCount INTEGER, LastCount INTEGER, Open INTEGER, PRIMARY KEY(ProgrammeId, RunNo))",
     "CREATE TABLE IF NOT EXISTS ProgrammeInspection(ProgrammeId INTEGER, BlockNo INTEGER, Checked TEXT,"
     " Work INTEGER, WorkText TEXT, ByWhom TEXT, At TEXT, Measurements TEXT, PRIMARY KEY(ProgrammeId, BlockNo))",
+    // Each action's arrival, beside the detail file (whose rows stay as they are).
+    "CREATE TABLE IF NOT EXISTS ProgrammeActionTime(ProgrammeId INTEGER, BlockNo INTEGER, Operation INTEGER,"
+    " ActionNo INTEGER, ArrivedMs INTEGER)",
 };
 
 QByteArray Text(const QString& s) { return s.toUtf8(); }
@@ -76,11 +80,14 @@ std::unique_ptr<TSQLiteDatabase> Open(const QString& path) {
 
 void ReadChildren(TSQLiteDatabase& db, Programme& p) {
   const SqlParams id{p.Id};
-  auto b = db.QueryTable("SELECT Mode, Delays, SetCount, VoltageNote, VoltageConfirmedBy, VoltageConfirmedAt "
+  auto b = db.QueryTable("SELECT Mode, Delays, SetCount, VoltageNote, VoltageConfirmedBy, VoltageConfirmedAt, "
+                         "Cycles, CycleMeanMs, CycleSumSquares, CycleSlowestMs "
                          "FROM ProgrammeBlock WHERE ProgrammeId=?1 ORDER BY BlockNo", id);
   for (; !b->IsAtEnd(); b->MoveNext())
     p.Blocks.push_back({static_cast<int>(b->ValueInteger(0)), DelaysOf(TextOf(*b, 1)),
-                        static_cast<int32_t>(b->ValueInteger(2)), TextOf(*b, 3), TextOf(*b, 4), TimeOf(*b, 5)});
+                        static_cast<int32_t>(b->ValueInteger(2)), TextOf(*b, 3), TextOf(*b, 4), TimeOf(*b, 5),
+                        CycleStats{b->ValueInteger(6), b->ValueText(7).toDouble(), b->ValueText(8).toDouble(),
+                                   b->ValueText(9).toDouble()}});
   auto r = db.QueryTable("SELECT RunNo, BlockNo, StartTime, BaseCount, LastCount, Open FROM ProgrammeRun "
                          "WHERE ProgrammeId=?1 ORDER BY RunNo", id);
   for (; !r->IsAtEnd(); r->MoveNext())
@@ -98,7 +105,7 @@ void ReadChildren(TSQLiteDatabase& db, Programme& p) {
 const char* kProgrammeColumns =
     "SELECT Id, Station, SwitchModel, FactoryNumber, StationText, OperatorName, Manufacturer, Customer, Remarks,"
     " Standard, ClassName, Target, CreatedAt, EndedAt, FailOperation, FailBlock, FailActionNo, FailBreak, FailKind,"
-    " FailMarked, FailAt FROM Programme ";
+    " FailMarked, FailAt, DriftLimit FROM Programme ";
 
 std::vector<Programme> ReadProgrammes(TSQLiteDatabase& db, const QByteArray& where, const SqlParams& params) {
   std::vector<Programme> out;
@@ -117,6 +124,7 @@ std::vector<Programme> ReadProgrammes(TSQLiteDatabase& db, const QByteArray& whe
       p.Failure = ProgrammeFailure{static_cast<int32_t>(t->ValueInteger(14)), static_cast<int>(t->ValueInteger(15)),
                                    static_cast<int32_t>(t->ValueInteger(16)), static_cast<int>(t->ValueInteger(17)),
                                    static_cast<Deviation>(t->ValueInteger(18)), t->ValueInteger(19) != 0, TimeOf(*t, 20)};
+    if (!t->ValueText(21).isEmpty()) p.DriftLimit = t->ValueText(21).toDouble();
     out.push_back(std::move(p));
   }
   for (Programme& p : out) ReadChildren(db, p);
@@ -127,7 +135,9 @@ std::vector<Programme> ReadProgrammes(TSQLiteDatabase& db, const QByteArray& whe
 
 QString ProgrammesPath(const QString& exeDir) { return exeDir + QStringLiteral("Programmes.db"); }
 
-void TProgrammeStore::Save(Programme& p) const {
+void TProgrammeStore::Save(Programme& p) const { Save(p, {}); }
+
+void TProgrammeStore::Save(Programme& p, const std::vector<ActionTime>& times) const {
   auto db = Open(ProgrammesPath(exeDir_));
   db->RunSQL("BEGIN IMMEDIATE");
   try {
@@ -145,19 +155,21 @@ void TProgrammeStore::Save(Programme& p) const {
     } else {
       row.resize(row.size() + 7);
     }
+    row.emplace_back(p.DriftLimit);
     db->RunSQL("INSERT OR REPLACE INTO Programme(Id, Station, SwitchModel, FactoryNumber, StationText, OperatorName,"
                " Manufacturer, Customer, Remarks, Standard, ClassName, Target, CreatedAt, EndedAt, FailOperation,"
-               " FailBlock, FailActionNo, FailBreak, FailKind, FailMarked, FailAt)"
-               " VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17,?18,?19,?20,?21)",
+               " FailBlock, FailActionNo, FailBreak, FailKind, FailMarked, FailAt, DriftLimit)"
+               " VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17,?18,?19,?20,?21,?22)",
                row);
     const int64_t pid = p.Id > 0 ? p.Id : sqlite3_last_insert_rowid(db->Handle());
     for (const char* table : {"ProgrammeBlock", "ProgrammeRun", "ProgrammeInspection"})
       db->RunSQL(QByteArray("DELETE FROM ") + table + " WHERE ProgrammeId=?1", {pid});
     for (size_t b = 0; b < p.Blocks.size(); ++b) {
       const ProgrammeBlock& k = p.Blocks[b];
-      db->RunSQL("INSERT INTO ProgrammeBlock VALUES(?1,?2,?3,?4,?5,?6,?7,?8)",
+      db->RunSQL("INSERT INTO ProgrammeBlock VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12)",
                  {pid, int64_t(b + 1), int64_t{k.Mode}, DelaysText(k), int64_t{k.Count}, Text(k.VoltageNote),
-                  Text(k.VoltageConfirmedBy), Time(k.VoltageConfirmedAt)});
+                  Text(k.VoltageConfirmedBy), Time(k.VoltageConfirmedAt), k.Cycles.Cycles, k.Cycles.MeanMs,
+                  k.Cycles.SumSquares, k.Cycles.SlowestMs});
     }
     for (size_t r = 0; r < p.Runs.size(); ++r) {
       const BlockRun& k = p.Runs[r];
@@ -169,6 +181,13 @@ void TProgrammeStore::Save(Programme& p) const {
       db->RunSQL("INSERT INTO ProgrammeInspection VALUES(?1,?2,?3,?4,?5,?6,?7,?8)",
                  {pid, int64_t{k.Block}, Text(k.Checked), int64_t{static_cast<int>(k.Work)}, Text(k.WorkText),
                   Text(k.ByWhom), Time(k.At), MeasurementsText(k.Measurements)});
+    if (!times.empty()) {
+      TSQLiteStatement add(*db, "INSERT INTO ProgrammeActionTime VALUES(?1,?2,?3,?4,?5)");
+      for (const ActionTime& t : times) {
+        add.Bind({pid, int64_t{t.Block}, int64_t{t.Operation}, int64_t{t.ActionNo}, t.ArrivedMs});
+        add.Run();
+      }
+    }
     db->RunSQL("COMMIT");
     p.Id = pid;
     for (size_t r = 0; r < p.Runs.size(); ++r) p.Runs[r].Id = static_cast<int64_t>(r + 1);
@@ -187,6 +206,19 @@ std::optional<Programme> TProgrammeStore::Load(int64_t id) const {
   std::vector<Programme> found = ReadProgrammes(*db, "WHERE Id=?1", {id});
   if (found.empty()) return std::nullopt;
   return std::move(found.front());
+}
+
+std::vector<ActionTime> TProgrammeStore::ActionTimes(int64_t id) const {
+  std::vector<ActionTime> out;
+  if (!QFile::exists(ProgrammesPath(exeDir_))) return out;
+  auto db = Open(ProgrammesPath(exeDir_));
+  TSQLiteStatement q(*db, "SELECT BlockNo, Operation, ActionNo, ArrivedMs FROM ProgrammeActionTime "
+                          "WHERE ProgrammeId=?1 ORDER BY rowid");
+  q.Bind({id});
+  while (q.Next())
+    out.push_back({static_cast<int>(q.Int64(0)), static_cast<int32_t>(q.Int64(1)), static_cast<int32_t>(q.Int64(2)),
+                   q.Int64(3)});
+  return out;
 }
 
 std::vector<Programme> TProgrammeStore::Unfinished() const {

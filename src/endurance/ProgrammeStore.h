@@ -23,6 +23,10 @@ class TProgrammeStore {
   // Writes `p` whole; a programme without an Id gets one. Throws
   // ESQLiteException when it cannot be stored (nothing of it changes then).
   void Save(Programme& p) const;
+  // The same, adding `times` (actions' arrivals) in the same transaction.
+  void Save(Programme& p, const std::vector<ActionTime>& times) const;
+  // Every action arrival stored for programme `id`, in order.
+  std::vector<ActionTime> ActionTimes(int64_t id) const;
   std::optional<Programme> Load(int64_t id) const;
   // Programmes the operator has not ended, oldest first: offered at start-up.
   std::vector<Programme> Unfinished() const;

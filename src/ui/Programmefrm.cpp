@@ -19,6 +19,7 @@
 
 #include "core/Notifier.h"
 #include "endurance/ProgrammeRunner.h"
+#include "endurance/ProgrammeTexts.h"
 #include "testing/TestModes.h"
 
 namespace rig {
@@ -109,6 +110,11 @@ TfrmProgramme::TfrmProgramme(TProgrammeRunner& runner, INotifier& notifier, QWid
   status_->setObjectName(QStringLiteral("ProgrammeStatus"));
   status_->setWordWrap(true);
   column->addWidget(status_);
+  record_ = new QPlainTextEdit(this);
+  record_->setObjectName(QStringLiteral("ProgrammeRecord"));
+  record_->setReadOnly(true);
+  record_->setFixedHeight(130);
+  column->addWidget(record_);
   auto* run = new QHBoxLayout;
   confirm_ = new QPushButton(QStringLiteral("确认控制电压…"), this);
   start_ = new QPushButton(QStringLiteral("开始下一段"), this);
@@ -251,6 +257,8 @@ void TfrmProgramme::EndClick() {
 void TfrmProgramme::Refresh() {
   const bool taken = runner_.Current().has_value();
   status_->setText(taken ? runner_.PanelLine() : QStringLiteral("方案尚未确定：编辑后按“确定方案”"));
+  const QString record = taken ? ProgrammeRecordText(*runner_.Current()) : QString();
+  if (record_->toPlainText() != record) record_->setPlainText(record);
   const StepKind step = taken ? NextStep(*runner_.Current()).Kind : StepKind::Ended;
   const bool startable = step == StepKind::StartBlock || step == StepKind::ContinueBlock;
   takeOn_->setEnabled(!taken);
@@ -286,6 +294,15 @@ std::optional<Inspection> AskInspection(int block, QWidget* parent) {
   form->addRow(QStringLiteral("检查内容"), checked);
   form->addRow(QStringLiteral("处理"), work);
   form->addRow(QStringLiteral("检查人"), byWhom);
+  // Optional measurements by hand, each judged against its limits.
+  auto* measured = new QTableWidget(3, 6, &d);
+  measured->setObjectName(QStringLiteral("Measurements"));
+  measured->setHorizontalHeaderLabels({QStringLiteral("名称"), QStringLiteral("单位"), QStringLiteral("测量值"),
+                                       QStringLiteral("下限"), QStringLiteral("上限"), QStringLiteral("临界裕量")});
+  const char16_t* usual[3][2] = {{u"合闸时间", u"ms"}, {u"分闸时间", u"ms"}, {u"行程", u"mm"}};
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 2; ++c) measured->setItem(r, c, new QTableWidgetItem(QString::fromUtf16(usual[r][c])));
+  form->addRow(QStringLiteral("测量（可选）"), measured);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &d);
   form->addRow(buttons);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
@@ -297,6 +314,11 @@ std::optional<Inspection> AskInspection(int block, QWidget* parent) {
   i.Work = lubrication->isChecked() ? InspectionWork::Lubrication : other->isChecked() ? InspectionWork::Other : InspectionWork::Nothing;
   i.WorkText = otherText->text();
   i.ByWhom = byWhom->text();
+  const auto cell = [measured](int r, int c) { return measured->item(r, c) ? measured->item(r, c)->text().trimmed() : QString(); };
+  for (int r = 0; r < measured->rowCount(); ++r)
+    if (!cell(r, 0).isEmpty() && !cell(r, 2).isEmpty())
+      i.Measurements.push_back({cell(r, 0), cell(r, 1), cell(r, 2).toDouble(), cell(r, 3).toDouble(), cell(r, 4).toDouble(),
+                                cell(r, 5).toDouble()});
   return i;
 }
 

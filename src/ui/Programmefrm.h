@@ -56,6 +56,7 @@ class TfrmProgramme : public QDialog {
   QComboBox* presetMode_ = nullptr;
   QTableWidget* blocks_ = nullptr;
   QLabel* status_ = nullptr;
+  QPlainTextEdit* record_ = nullptr;  // block by block: counts, cycle times, inspections
   QPushButton* takeOn_ = nullptr;
   QPushButton* confirm_ = nullptr;
   QPushButton* start_ = nullptr;

@@ -185,5 +185,19 @@ TEST(ProgrammeChecks, AProgrammeThatCannotRunIsRefusedNamingTheField) {
   }
 }
 
+TEST(ProgrammeChecks, AMeasurementIsJudgedAgainstItsLimitsAndMargin) {
+  const struct {
+    double value;
+    MeasurementJudgement expected;
+  } rows[] = {{40, MeasurementJudgement::Pass},     {31.9, MeasurementJudgement::Marginal},
+              {30, MeasurementJudgement::Marginal}, {29.99, MeasurementJudgement::Fail},
+              {48.5, MeasurementJudgement::Marginal}, {50.01, MeasurementJudgement::Fail}};
+  for (const auto& r : rows) {
+    const Measurement m{QStringLiteral("合闸时间"), QStringLiteral("ms"), r.value, 30, 50, 2};
+    EXPECT_EQ(Judge(m), r.expected) << r.value;
+  }
+  EXPECT_EQ(JudgementText(MeasurementJudgement::Marginal), QStringLiteral("临界"));
+}
+
 }  // namespace
 }  // namespace rig

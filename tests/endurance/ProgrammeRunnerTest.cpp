@@ -6,6 +6,7 @@
 
 #include "endurance/ProgrammeRunner.h"
 #include "endurance/ProgrammeStore.h"
+#include "endurance/ProgrammeTexts.h"
 #include "station/LinkedStation.h"
 #include "support/TempDir.h"
 
@@ -33,8 +34,11 @@ ParameterBlock LastStart(const LinkedStation& s) {
   return frames.empty() ? ParameterBlock{} : DecodeParameterBlock(rigtest::Data(frames.back()) + kFrameHeaderSize);
 }
 
+// Two actions half a second apart: a cycle a second.
 void Cycle(LinkedStation& s, int32_t count, uint8_t closeBits = kAllClosed) {
+  s.now = s.now.addMSecs(500);
   s.Status(count, closeBits);
+  s.now = s.now.addMSecs(500);
   s.Status(count, kAllOpen);
 }
 
@@ -81,6 +85,11 @@ TEST(ProgrammeRunner, BlocksCountOnceAcrossALostLinePauseForInspectionAndTheFirs
     EXPECT_EQ(NextStep(*runner.Current()).Kind, StepKind::Inspect);
     EXPECT_EQ(runner.StartNextBlock(), QStringLiteral("请先记录第1段后的检查"));
     EXPECT_EQ(s.StartFrames().size(), 2u);
+    // Cycles 2, 3 measured before the cut; after it the repeated cycle 3
+    // starts the clock again: 4, 5, 6. Every action's arrival is stored.
+    EXPECT_EQ(runner.Current()->Blocks[0].Cycles.Cycles, 5);
+    EXPECT_DOUBLE_EQ(runner.Current()->Blocks[0].Cycles.MeanMs, 1000);
+    EXPECT_EQ(TProgrammeStore(dir.Path()).ActionTimes(runner.Current()->Id).size(), 14u);
 
     ASSERT_TRUE(s.PressSave());
     s.control.TestSaved();  // as the station's save tells its observers
@@ -106,6 +115,10 @@ TEST(ProgrammeRunner, BlocksCountOnceAcrossALostLinePauseForInspectionAndTheFirs
     EXPECT_EQ(v.Failure->Marked, option == kDoNotIgnoreRefusals);
     EXPECT_EQ(v.Failure->Block, 2);
     EXPECT_EQ(v.Failure->ActionNo, 3);
+    EXPECT_TRUE(ProgrammeRecordText(*runner.Current())
+                    .contains(QStringLiteral("首次拒动作：第8次（第2段第3个动作，B1拒合，依据：%1）")
+                                  .arg(option == kDoNotIgnoreRefusals ? QStringLiteral("标记") : QStringLiteral("断口位置"))))
+        << ProgrammeRecordText(*runner.Current()).toStdString();
     EXPECT_EQ(NextStep(*runner.Current()).Kind, StepKind::Completed);
     ASSERT_EQ(runner.End(), QString());
     const std::optional<Programme> stored = TProgrammeStore(dir.Path()).Load(runner.Current()->Id);
