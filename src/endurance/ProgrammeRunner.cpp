@@ -203,9 +203,11 @@ std::vector<CycleStats> TProgrammeRunner::Cycles() const {
 
 void TProgrammeRunner::RunStarted() {
   if (!programme_) return;
-  if (starting_) {
+  const StationShared& shared = station_.Shared();
+  // Only the start just written opens the block's run: actions adopted
+  // while the start's question was open are a test of their own.
+  if (starting_ && shared.Model.IsRunning()) {
     if (BlockRun* r = OpenRunOf(*programme_)) {
-      const StationShared& shared = station_.Shared();
       r->StartTime = shared.State.StartTime;
       r->BaseCount = r->LastCount = ResumeCount(shared.Run.CountDone);
       tracking_ = true;
