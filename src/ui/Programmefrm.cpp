@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,7 +20,9 @@
 
 #include "core/Notifier.h"
 #include "endurance/ProgrammeRunner.h"
+#include "endurance/ProgrammeReport.h"
 #include "endurance/ProgrammeTexts.h"
+#include "report/ReportError.h"
 #include "testing/TestModes.h"
 
 namespace rig {
@@ -124,7 +127,9 @@ TfrmProgramme::TfrmProgramme(TProgrammeRunner& runner, INotifier& notifier, QWid
   start_->setObjectName(QStringLiteral("StartBlock"));
   inspect_->setObjectName(QStringLiteral("Inspect"));
   end_->setObjectName(QStringLiteral("EndProgramme"));
-  for (QPushButton* b : {confirm_, start_, inspect_, end_}) run->addWidget(b);
+  report_ = new QPushButton(QStringLiteral("导出报告…"), this);
+  report_->setObjectName(QStringLiteral("ProgrammeReport"));
+  for (QPushButton* b : {confirm_, start_, inspect_, end_, report_}) run->addWidget(b);
   column->addLayout(run);
 
   connect(standard_, &QComboBox::currentIndexChanged, this, [this] { FillClasses(); });
@@ -136,6 +141,7 @@ TfrmProgramme::TfrmProgramme(TProgrammeRunner& runner, INotifier& notifier, QWid
   connect(start_, &QPushButton::clicked, this, &TfrmProgramme::StartBlockClick);
   connect(inspect_, &QPushButton::clicked, this, &TfrmProgramme::InspectClick);
   connect(end_, &QPushButton::clicked, this, &TfrmProgramme::EndClick);
+  connect(report_, &QPushButton::clicked, this, &TfrmProgramme::ReportClick);
   auto* timer = new QTimer(this);
   connect(timer, &QTimer::timeout, this, &TfrmProgramme::Refresh);
   timer->start(500);
@@ -254,6 +260,20 @@ void TfrmProgramme::EndClick() {
   Say(runner_.End());
 }
 
+void TfrmProgramme::ReportClick() {
+  if (!runner_.Current()) return Say(QStringLiteral("没有试验方案"));
+  const Programme& p = *runner_.Current();
+  const QString path = QFileDialog::getSaveFileName(
+      this, QStringLiteral("导出试验方案报告"), QStringLiteral("%1_%2_方案报告.pdf").arg(p.Identity.SwitchModel, p.Identity.FactoryNumber),
+      QStringLiteral("PDF (*.pdf)"));
+  if (path.isEmpty()) return;
+  try {
+    WriteProgrammeReport(p, path);
+  } catch (const ReportError& e) {
+    Say(e.Message);
+  }
+}
+
 void TfrmProgramme::Refresh() {
   const bool taken = runner_.Current().has_value();
   status_->setText(taken ? runner_.PanelLine() : QStringLiteral("方案尚未确定：编辑后按“确定方案”"));
@@ -267,6 +287,7 @@ void TfrmProgramme::Refresh() {
   start_->setEnabled(startable);
   inspect_->setEnabled(step == StepKind::Inspect);
   end_->setEnabled(taken && step != StepKind::Running && step != StepKind::Ended);
+  report_->setEnabled(taken);
   if (taken) {
     const Programme& p = *runner_.Current();
     for (int r = 0; r < blocks_->rowCount() && r < static_cast<int>(p.Blocks.size()); ++r)

@@ -38,6 +38,7 @@ class TfrmProgramme : public QDialog {
   void StartBlockClick();     // 开始下一段
   void InspectClick();        // 记录检查…
   void EndClick();            // 结束方案
+  void ReportClick();         // 导出报告…
   void Refresh();             // the status line and which buttons work
 
  private:
@@ -62,6 +63,7 @@ class TfrmProgramme : public QDialog {
   QPushButton* start_ = nullptr;
   QPushButton* inspect_ = nullptr;
   QPushButton* end_ = nullptr;
+  QPushButton* report_ = nullptr;
 };
 
 // The inspection after block `block`, asked of the operator; nothing when cancelled.

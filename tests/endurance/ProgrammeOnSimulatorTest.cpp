@@ -17,6 +17,7 @@
 
 #include "ControllerSim.h"
 #include "core/IniFile.h"
+#include "endurance/ProgrammeReport.h"
 #include "endurance/ProgrammeRules.h"
 #include "endurance/ProgrammeStore.h"
 #include "storage/JournalRecovery.h"
@@ -25,6 +26,7 @@
 #include "support/RecordingNotifier.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
+#include "tools/PopplerText.h"
 #include "testing/TestModes.h"
 #include "ui/Mainfrm.h"
 #include "ui/StationPanel.h"
@@ -189,6 +191,13 @@ TEST(ProgrammeOnSimulator, AnM2ProgrammeKilledInBlockTwoPausesAtEachBlockAndFail
   ASSERT_TRUE(stored);
   EXPECT_EQ(VerdictText(VerdictOf(*stored)), QStringLiteral("M1 reached, M2 failed at 6,527 (B1 拒合)"));
   EXPECT_TRUE(TProgrammeStore(exeDir).Unfinished().empty());
+  // The report names the verdict, the block and the action the switch failed at.
+  WriteProgrammeReport(*stored, exeDir + "report.pdf");
+  const QString report = rigtest::Squeezed(rigtest::PdfText(exeDir + "report.pdf"));
+  for (const char16_t* words : {u"已达到M1，M2在第6,527次失败（第4段，B1拒合）", u"该段测试的第1053个动作",
+                                u"4,000", u"M1reached,M2failedat6,527(B1拒合)"})
+    EXPECT_TRUE(report.contains(QString::fromUtf16(words))) << QString::fromUtf16(words).toStdString() << "\n"
+                                                              << report.toStdString();
   QDir(exeDir).removeRecursively();  // the killed child could not
 }
 
