@@ -216,6 +216,8 @@ void TProgrammeRunner::RunStarted() {
     return;
   }
   if (tracking_) EndRun();  // a test the programme did not start: not a block's
+  if (!programme_->EndedAt.isValid())
+    WriteLog(QStringLiteral("工位%1：这次测试不是试验方案的一段，次数不计入试验方案").arg(Station()));
 }
 
 void TProgrammeRunner::ActionQueued(const ActionRecord& record) {
