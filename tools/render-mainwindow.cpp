@@ -1,4 +1,4 @@
-// render-mainwindow OUT.png [--unlocked] [--live] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|lab|about|search|detail]
+// render-mainwindow OUT.png [--unlocked] [--live] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--form setcomm|lab|about|search|detail|programme]
 //
 // Builds the main window in a scratch folder (its own Config.ini and Log/),
 // shows it offscreen at the design size 1277 x 1021 and saves what it draws.
@@ -15,6 +15,10 @@
 // runs played on a made-up clock.
 #include <QApplication>
 #include <QTemporaryDir>
+
+#include "endurance/ProgrammeRunner.h"
+#include "ui/Programmefrm.h"
+#include "ui/StationPanel.h"
 #include <QTextStream>
 #include <cstdlib>
 
@@ -51,6 +55,25 @@ class SilentNotifier : public rig::INotifier {
 };
 
 // One saved life test of 12 cycles, B1 refusing to close in the 5th, in the
+// Station 1 in block 2 of an M2 programme: its panel line, and its window.
+void ShowProgrammeUnderWay(rig::TfrmHX4417& window) {
+  if (window.Programme(1).Current()) return;
+  rig::Programme p = rig::PresetProgramme(rig::EnduranceStandard::Breaker, QStringLiteral("M2"));
+  p.Identity = {QStringLiteral("ZN63-12"), QStringLiteral("2026-1207"), QStringLiteral("一号台"), QStringLiteral("张三"),
+                QStringLiteral("某开关厂"), QStringLiteral("某供电局"), QString()};
+  p.Blocks[1].VoltageNote = QStringLiteral("DC 220 V ×85%");
+  p.Blocks[1].VoltageConfirmedBy = QStringLiteral("王工");
+  p.Blocks[1].VoltageConfirmedAt = QDateTime(QDate(2026, 12, 7), QTime(14, 2));
+  for (double ms : {1510.0, 1530.0, 1495.0, 1520.0}) p.Blocks[0].Cycles.Add(ms);
+  for (double ms : {1690.0, 1710.0, 1705.0}) p.Blocks[1].Cycles.Add(ms);
+  p.Runs = {{0, 1, {}, 0, 2000, false}, {0, 2, {}, 0, 1456, true}};
+  p.Inspections = {{1, QStringLiteral("外观、紧固件、脱扣弹簧"), rig::InspectionWork::Lubrication, {}, QStringLiteral("李工"),
+                    QDateTime(QDate(2026, 12, 7), QTime(14, 0)),
+                    {{QStringLiteral("合闸时间"), QStringLiteral("ms"), 41.5, 30, 50, 2}}}};
+  window.Programme(1).Attach(p);
+  window.Panel(1).SetProgrammeLine(window.Programme(1).PanelLine());
+}
+
 // folder `exeDir`; its AutoID.
 int64_t SaveOneTest(const QString& exeDir) {
   rig::EnsureTable((exeDir + QStringLiteral("SaveData.db")).toUtf8(), QStringLiteral("TestInfo"));
@@ -196,9 +219,9 @@ int main(int argc, char* argv[]) {
       out = args[i];
     }
   }
-  const QStringList forms{QString(), "setcomm", "lab", "about", "search", "detail"};
+  const QStringList forms{QString(), "setcomm", "lab", "about", "search", "detail", "programme"};
   if (out.isEmpty() || !size.isValid() || !forms.contains(form)) {
-    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--live] [--form setcomm|lab|about|search|detail]\n";
+    QTextStream(stderr) << "usage: render-mainwindow OUT.png [--unlocked] [--size WxH] [--crop X,Y,W,H] [--zoom N] [--live] [--form setcomm|lab|about|search|detail|programme]\n";
     return 2;
   }
 
@@ -229,6 +252,7 @@ int main(int argc, char* argv[]) {
     int64_t now = 0;
     if (live) {
       PlayLiveRuns(window, now);
+      ShowProgrammeUnderWay(window);
       QApplication::processEvents();
     }
     std::unique_ptr<QWidget> dialog;
@@ -242,6 +266,10 @@ int main(int argc, char* argv[]) {
       dialog = SearchWindowWithOneTest(window, scratch.path() + QLatin1Char('/'));
     else if (form == QLatin1String("detail"))
       dialog = DetailWindowOfOneTest(window, scratch.path() + QLatin1Char('/'));
+    else if (form == QLatin1String("programme")) {
+      ShowProgrammeUnderWay(window);
+      dialog = std::make_unique<rig::TfrmProgramme>(window.Programme(1), window.Notifier(), &window);
+    }
     if (dialog && (form == QLatin1String("search") || form == QLatin1String("detail"))) dialog->resize(size);
     if (dialog) {
       dialog->show();

@@ -32,6 +32,7 @@ TStation::TStation(int number, const QString& exeDir, StationShared& shared, ISt
   control_.AddRunObserver(&journal_);  // the journal first: it keeps what must not be lost
   control_.AddRunObserver(&watch_);
   control_.SetSaver([this] { return Save(); });
+  link_.SetLineLostHandler([this] { control_.LineLost(); });
 }
 
 RunWatchFigures TStation::WatchTick() {
@@ -53,6 +54,7 @@ bool TStation::Save() {
     e.Detail = problem;
     events_->Happened(std::move(e));
   }
+  if (saved) control_.TestSaved();
   return saved;
 }
 

@@ -78,6 +78,7 @@ void TStationLink::OnPortFailed(const QString& reason) {
   // stay, and the next start in its mode after the line is back resumes it.
   if (shared_.Model.IsRunning()) shared_.State.EndTime = now_();
   shared_.Model.On(StationEvent::LineLost);
+  if (onLineLost_) onLineLost_();
   comm_->Close();
   shared_.PortOpen = false;
   timer_.stop();

@@ -39,6 +39,9 @@ class TStationLink : public IStationWriter {
   int Station() const { return station_; }
   void SetFrameSink(FrameSink sink) { sink_ = std::move(sink); }
   void SetClock(std::function<QDateTime()> now) { now_ = std::move(now); }
+  // Called once the model has heard of a failed line (the run's observers
+  // are told through it).
+  void SetLineLostHandler(std::function<void()> handler) { onLineLost_ = std::move(handler); }
   // How long the disconnect request waits after the cancel of a running
   // test (a timer step, the window thread goes on); 0 sends both at once.
   void SetCancelGap(int ms) { cancelGapMs_ = ms; }
@@ -109,6 +112,7 @@ class TStationLink : public IStationWriter {
   bool lineLost_ = false;
   bool reconnectAfterReopen_ = false;
   std::function<QDateTime()> now_ = [] { return QDateTime::currentDateTime(); };
+  std::function<void()> onLineLost_;
   int cancelGapMs_ = kCancelGapMs;
   bool disconnectPending_ = false;
   ReaderMode readerMode_ = ReaderMode::Thread;

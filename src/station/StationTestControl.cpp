@@ -84,6 +84,35 @@ void TStationTestControl::StartButtonClick() {
   Draw();
 }
 
+bool TStationTestControl::StartFreshTest() {
+  TStationModel& model = shared_.Model;
+  if (model.IsRunning() || !model.Connected() || model.Run() == RunState::StartRequested) return false;
+  if (const int bad = FirstInvalidParameter()) {
+    station_.RefuseParameter(bad, FindParameter(bad)->Range);
+    return false;
+  }
+  model.On(StationEvent::StartPressed);
+  if (!LetGoOfHeldTest()) {
+    AbandonStart();
+    return false;
+  }
+  if (!model.HasStartPermit()) {  // the question's own event loop withdrew the press
+    WriteLog(QStringLiteral("工位%1：询问期间线路已变化，这次开始测试没有执行").arg(Station()));
+    Draw();
+    return false;
+  }
+  shared_.Run.CountDone = 0;  // the controller's count is not this test's
+  return StartTest();
+}
+
+void TStationTestControl::TestSaved() {
+  Tell([](IRunObserver& o) { o.RunSaved(); });
+}
+
+void TStationTestControl::LineLost() {
+  Tell([](IRunObserver& o) { o.LineLost(); });
+}
+
 void TStationTestControl::AbandonStart() {
   shared_.Model.On(StationEvent::StartAbandoned);
   Draw();
@@ -180,16 +209,20 @@ bool TStationTestControl::StartTest() {
 
 void TStationTestControl::CancelTest() {
   gate_.Send(StationCommand::Cancel, CancelCommand());
-  if (shared_.Model.IsRunning()) shared_.State.EndTime = clock_();
+  const bool wasRunning = shared_.Model.IsRunning();
+  if (wasRunning) shared_.State.EndTime = clock_();
   shared_.Model.On(StationEvent::TestCancelled);
   Draw();
+  if (wasRunning) Tell([](IRunObserver& o) { o.RunCancelled(); });
 }
 
 void TStationTestControl::FinishTest() {
+  const bool wasRunning = shared_.Model.IsRunning();
   if (shared_.Model.HoldsTest()) shared_.State.EndTime = clock_();
   shared_.Model.On(StationEvent::TestFinished);
   shared_.State.ActionNo = 0;
   Draw();
+  if (wasRunning) Tell([](IRunObserver& o) { o.RunFinished(); });
 }
 
 int TStationTestControl::FirstInvalidParameter() const {
@@ -348,7 +381,30 @@ void TStationTestControl::QueueAction() {
                  .arg(QString::fromLocal8Bit(e.what())));
     return;
   }
-  Tell([this](IRunObserver& o) { o.ActionQueued(*shared_.Actions.back()); });
+  const ActionRecord& queued = *shared_.Actions.back();
+  Tell([&](IRunObserver& o) { o.ActionQueued(queued); });
+  TellIfRefused(queued);
+}
+
+void TStationTestControl::TellIfRefused(const ActionRecord& record) {
+  // The marks the refusal check left; without any, what the position rule
+  // finds (as the reports and the live view judge a stored action).
+  BreakDeviations found{};
+  bool marked = false, any = false;
+  const QString close = DeviationText(Deviation::RefusedClose), open = DeviationText(Deviation::RefusedOpen);
+  for (int b = 0; b < kBreakCount; ++b) {
+    if (record.Marks[b] == close) found[b] = Deviation::RefusedClose;
+    if (record.Marks[b] == open) found[b] = Deviation::RefusedOpen;
+    marked |= found[b] != Deviation::None;
+  }
+  if (!marked) {
+    BreakPositions positions;
+    for (int b = 0; b < kBreakCount; ++b) positions[b] = record.Closed[b] ? ContactState::Closed : ContactState::Open;
+    if (const std::optional<BreakDeviations> judged = JudgeAction(shared_.Run.Mode, record.ActionNo, positions))
+      found = *judged;
+  }
+  for (Deviation d : found) any |= d != Deviation::None;
+  if (any) Tell([&](IRunObserver& o) { o.ActionRefused(record, found, marked); });
 }
 
 }  // namespace rig

@@ -50,6 +50,15 @@ class TStationTestControl {
   void StartButtonClick();
   // Continue button: after a refusal, the controller goes on.
   void ContinueButtonClick();
+  // A new test from count 0 in the selected mode, whatever mode and count
+  // the controller keeps (a programme's block): the start button's press and
+  // its question about a held test, without the settings query that would
+  // continue the controller's count. True when the start command went out.
+  bool StartFreshTest();
+
+  // The station saved its held test; its line failed: observers are told.
+  void TestSaved();
+  void LineLost();
 
   // The selected mode (0 when none) is not the mode last sent or reported.
   bool ModeDiffers() const;
@@ -100,6 +109,7 @@ class TStationTestControl {
   // The press cannot start anything any more.
   void AbandonStart();
   void QueueAction();
+  void TellIfRefused(const ActionRecord& record);
   void Draw();
   template <typename Call>
   void Tell(Call call) {

@@ -21,11 +21,13 @@
 #include "lab/LabService.h"
 #include "station/LiveState.h"
 #include "storage/JournalRecovery.h"
+#include "endurance/ProgrammeStore.h"
 #include "station/RunWatchTexts.h"
 #include "ui/MessageBoxNotifier.h"
 #include "ui/RunWatchPanel.h"
 #include "ui/SearchResultfrm.h"
 #include "ui/SetCommfrm.h"
+#include "ui/Programmefrm.h"
 #include "ui/StationPanel.h"
 #include "ui/UDlgAbout.h"
 
@@ -85,6 +87,7 @@ TfrmHX4417::TfrmHX4417(const QString& exeDir, std::unique_ptr<INotifier> notifie
     RetryTimer(s).setObjectName(QStringLiteral("Timer%1").arg(StationDesign(s).Timer));
     connect(&RetryTimer(s), &QTimer::timeout, this, s == 1 ? &TfrmHX4417::Timer1Timer : &TfrmHX4417::Timer2Timer);
     WireStation(s);
+    programmes_[Index(s)] = std::make_unique<TProgrammeRunner>(Controller(s), TestControl(s), shared_.ExeDir);
   }
   StartLabDatabase();
   StartRunWatch();
@@ -110,6 +113,7 @@ void TfrmHX4417::WatchTimerTimer() {
   for (int s = 1; s <= kStationCount; ++s) {
     const RunWatchFigures figures = Station(s).WatchTick();
     Panel(s).RunWatch().Draw(figures, Station(s).Watch());
+    Panel(s).SetProgrammeLine(Programme(s).PanelLine());
     lines << StatusLine(s, figures);
     live.push_back(LiveStateOf(s, figures));
   }
@@ -172,6 +176,11 @@ void TfrmHX4417::BuildMenu() {
   addAction(bar, "N2", QStringLiteral("数据管理"), &TfrmHX4417::N2Click);
   addAction(bar, "N3", QStringLiteral("安全管理"), nullptr)->setVisible(false);
   addAction(bar, "N4", QStringLiteral("设置"), &TfrmHX4417::N4Click);
+  QMenu* programmes = bar->addMenu(QStringLiteral("试验方案"));
+  programmes->setObjectName(QStringLiteral("NP"));
+  programmes->menuAction()->setObjectName(QStringLiteral("NP"));
+  addAction(programmes, "NP1", QStringLiteral("工位1试验方案…"), &TfrmHX4417::NP1Click);
+  addAction(programmes, "NP2", QStringLiteral("工位2试验方案…"), &TfrmHX4417::NP2Click);
   QMenu* help = bar->addMenu(QStringLiteral("帮助"));
   help->setObjectName(QStringLiteral("N5"));
   help->menuAction()->setObjectName(QStringLiteral("N5"));
@@ -268,14 +277,33 @@ void TfrmHX4417::FormShow() {
   // Locked until each station's handshake succeeds.
   for (int s = 1; s <= kStationCount; ++s) DrawStation(shared_.Station(s)->Model, s, Panel(s));
   RestoreStationFields();
-  if (FindLeftoverJournals(shared_.ExeDir).empty()) return OpenStationLinks();
+  // A programme's run that a kill left open is counted from its station's
+  // journal before that journal is offered (and removed).
+  std::vector<rig::Programme> unfinished;
+  try {
+    unfinished = SettleInterruptedProgrammes(shared_.ExeDir);
+  } catch (const std::exception& e) {
+    const QString text = QStringLiteral("试验方案无法读取（%1）：%2").arg(ProgrammesPath(shared_.ExeDir), QString::fromLocal8Bit(e.what()));
+    WriteLog(text);
+    notifier_->Notice(text);
+  }
+  if (FindLeftoverJournals(shared_.ExeDir).empty() && unfinished.empty()) return OpenStationLinks();
   // Once the window is up: a test the last run left unsaved is offered and
   // answered before any link opens, so no status of a live controller can
   // start a test whose journal would take the place of the one offered.
-  QTimer::singleShot(0, this, [this] {
+  QTimer::singleShot(0, this, [this, unfinished] {
     OfferLeftoverJournals();
+    OfferProgrammes(unfinished);
     OpenStationLinks();
   });
+}
+
+void TfrmHX4417::OfferProgrammes(const std::vector<rig::Programme>& unfinished) {
+  for (const rig::Programme& p : unfinished) {
+    if (p.Station < 1 || p.Station > kStationCount || Programme(p.Station).Current()) continue;
+    if (!notifier_->Confirm(ProgrammeOfferQuestion(p))) continue;  // asked again at the next start
+    if (const QString why = Programme(p.Station).Attach(p); !why.isEmpty()) notifier_->Notice(why);
+  }
 }
 
 void TfrmHX4417::OfferLeftoverJournals() { RecoverLeftoverTests(shared_.ExeDir, *notifier_); }
@@ -369,6 +397,13 @@ void TfrmHX4417::LinkButtonClick(int station) {
 void TfrmHX4417::N2Click() { ShowSearchResults(); }
 
 void TfrmHX4417::ShowSearchResults() { rig::ShowSearchResults(this, shared_.ExeDir, *notifier_); }
+
+void TfrmHX4417::ProgrammeClick(int station) {
+  auto* form = new TfrmProgramme(Programme(station), *notifier_, this);
+  form->setWindowTitle(QStringLiteral("工位%1试验方案").arg(station));
+  form->setAttribute(Qt::WA_DeleteOnClose);
+  form->show();
+}
 
 void TfrmHX4417::N4Click() {
   ShowSetComm(shared_, *notifier_, this, [this] { return lab_->ReconcileNow(); });

@@ -14,6 +14,7 @@
 #include "station/StationFrames.h"
 #include "ui/HelpDocument.h"
 #include "station/Station.h"
+#include "endurance/ProgrammeRunner.h"
 
 class QLabel;
 class QTimer;
@@ -45,6 +46,8 @@ class TfrmHX4417 : public QMainWindow {
   TStationTestControl& TestControl(int station) { return Station(station).TestControl(); }
   QTimer& RetryTimer(int station) { return Station(station).RetryTimer(); }
   TStationLink& Link(int station) { return Station(station).Link(); }
+  // The endurance programme a station runs (none taken on at first).
+  TProgrammeRunner& Programme(int station) { return *programmes_[Index(station)]; }
 
   // The live view of both stations and the status bar line, redrawn at most
   // five times a second whatever the controllers send.
@@ -84,6 +87,8 @@ class TfrmHX4417 : public QMainWindow {
   void FormCreate(const QString& exeDir);
   void FormShow();
   void OfferLeftoverJournals();
+  // Each unfinished programme is offered; one taken on is its station's.
+  void OfferProgrammes(const std::vector<rig::Programme>& unfinished);
   void FormCloseQuery();
   void FormDestroy();
   // Station 1's disconnect, kDisconnectGapMs later station 2's, then `then`;
@@ -124,6 +129,10 @@ class TfrmHX4417 : public QMainWindow {
   void N7Click();
   void N8Click();
   void N9Click();
+  // 试验方案 → 工位n试验方案…: the station's programme window.
+  void ProgrammeClick(int station);
+  void NP1Click() { ProgrammeClick(1); }
+  void NP2Click() { ProgrammeClick(2); }
 
   GlobVar shared_;
   std::unique_ptr<INotifier> notifier_;
@@ -133,6 +142,8 @@ class TfrmHX4417 : public QMainWindow {
   std::array<TStationPanel*, kStationCount> panels_{};
   std::array<QToolButton*, kStationCount> linkButtons_{};
   std::array<std::unique_ptr<TStation>, kStationCount> stations_;
+  // After the stations: they go first, leaving the stations' observer lists.
+  std::array<std::unique_ptr<TProgrammeRunner>, kStationCount> programmes_;
   TStationFrames frames_;
   bool shown_ = false;
   // Closing waits for the stations' disconnects before the window goes.

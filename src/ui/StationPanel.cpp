@@ -76,6 +76,14 @@ TStationPanel::TStationPanel(const StationPanelDesign& design, QWidget* parent)
   runWatch_->setGeometry(breaks.left(), breaks.bottom() + 4, breaks.width(), TRunWatchPanel::kHeight);
 }
 
+void TStationPanel::SetProgrammeLine(const QString& text) {
+  if (programmeLine_->text() != text) {
+    programmeLine_->setText(text);
+    programmeLine_->setToolTip(text);  // a long line (a warning on it) is whole here
+  }
+  programmeLine_->setVisible(!text.isEmpty());
+}
+
 void TStationPanel::BuildParameterBox() {
   // Aligned to the top of the station box, below its caption.
   parameterBox_ = new TCaptionedBox(QStringLiteral("磨合参数"), this);
@@ -220,6 +228,14 @@ void TStationPanel::BuildBreakArea() {
   start_->move(design_.ButtonLefts[0], design_.ButtonTop);
   continue_->move(design_.ButtonLefts[1], design_.ButtonTop);
   save_->move(design_.ButtonLefts[2], design_.ButtonTop);
+  // Beside the buttons, where the blank of the break-state area is.
+  const int lineLeft = design_.ButtonLefts[2] + save_->width() + 8;
+  programmeLine_ = NewLabel(box, QString(), lineLeft, design_.ButtonTop - 12,
+                            QStringLiteral("ProgrammeLine%1").arg(design_.Station));
+  programmeLine_->setWordWrap(true);
+  programmeLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  programmeLine_->setFixedSize(design_.BreakBox.width() - lineLeft - 6, 46);
+  programmeLine_->hide();
   connect(start_, &QToolButton::clicked, this, &TStationPanel::startClicked);
   connect(continue_, &QToolButton::clicked, this, &TStationPanel::continueClicked);
   connect(save_, &QToolButton::clicked, this, &TStationPanel::saveClicked);

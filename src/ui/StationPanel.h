@@ -40,6 +40,8 @@ class TStationPanel : public TCaptionedBox, public IStationView {
   TEdit* IdentityEdit(int field) const { return identity_[field]; }
   // The live view below the break-state area.
   TRunWatchPanel& RunWatch() const { return *runWatch_; }
+  // The programme the station runs, below the live view; hidden when empty.
+  void SetProgrammeLine(const QString& text);
 
   // IStationView
   QString IdentityText(int field) const override;
@@ -97,6 +99,7 @@ class TStationPanel : public TCaptionedBox, public IStationView {
   QToolButton* save_ = nullptr;
   QAbstractButton* linkButton_ = nullptr;
   TRunWatchPanel* runWatch_ = nullptr;
+  QLabel* programmeLine_ = nullptr;
 };
 
 // The colour that stands for break A1, B1 or C1.

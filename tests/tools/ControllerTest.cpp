@@ -2,6 +2,7 @@
 
 #include "ControllerHarness.h"
 #include "rigsim/ModePlan.h"
+#include "rigsim/SimOptions.h"
 
 namespace rig::sim {
 namespace {
@@ -240,6 +241,34 @@ TEST(ControllerRuns, UnusedBitsAndTheLineDropAreOnRequest) {
   EXPECT_EQ(StatusBits(h.Statuses()[1].Bytes), 0xFF);
   EXPECT_TRUE(h.controller.TakeLineDropRequest());
   EXPECT_FALSE(h.controller.TakeLineDropRequest());
+}
+
+}  // namespace
+}  // namespace rig::sim
+
+namespace rig::sim {
+namespace {
+
+// A switch that fails at its 9th operation, five done before: the refusal
+// falls in the second run, at its second cycle's closing, whatever run it is.
+TEST(ControllerRefusals, ARefusalAtTheSwitchsOperationFallsWhereverTheRunsBreakTheCount) {
+  SimOptions o;
+  QString message;
+  ASSERT_EQ(ParseCommandLine({"controller-sim", "--refuse-close", "B1@op9", "--operations-done", "5"}, o, message),
+            ParseOutcome::Run)
+      << message.toStdString();
+  ControllerHarness h(1, FactorySettings(), o.Controller);
+  std::vector<int> bits;
+  for (int run = 0; run < 2; ++run) {
+    h.Send(StartFrame(1, Distinct(18)));  // two cycles of close, open from count 0
+    h.Send(StatusQuery(1));
+    h.RunOut();
+    for (const auto& s : h.Statuses()) bits.push_back(StatusBits(s.Bytes));
+    h.Take();
+  }
+  EXPECT_EQ(bits, (std::vector<int>{0x15, 0x00, 0x15, 0x00, 0x15, 0x00, 0x11, 0x00}));
+  EXPECT_EQ(h.controller.Operations(), 9);
+  EXPECT_NE(ParseCommandLine({"controller-sim", "--refuse-close", "B1@opx"}, o, message), ParseOutcome::Run);
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialog>
+#include <QPushButton>
+#include <QTableWidget>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
@@ -433,8 +437,8 @@ TEST_F(MainWindowTest, MenuBarHoldsTheProgramDataSettingsAndHelpEntries) {
     top << a->objectName();
     if (a->isVisible()) visible << a->text();
   }
-  EXPECT_EQ(top, (QStringList{"N1", "N2", "N3", "N4", "N5"}));
-  EXPECT_EQ(visible, (QStringList{"程序", "数据管理", "设置", "帮助"}));
+  EXPECT_EQ(top, (QStringList{"N1", "N2", "N3", "N4", "NP", "N5"}));
+  EXPECT_EQ(visible, (QStringList{"程序", "数据管理", "设置", "试验方案", "帮助"}));
   EXPECT_EQ(Find<QAction>("N3")->text(), QStringLiteral("安全管理"));
   EXPECT_EQ(Find<QAction>("N2")->menu(), nullptr);
   EXPECT_EQ(Find<QAction>("N4")->menu(), nullptr);
@@ -446,6 +450,32 @@ TEST_F(MainWindowTest, MenuBarHoldsTheProgramDataSettingsAndHelpEntries) {
   };
   EXPECT_EQ(entries("N1"), (QStringList{"N6=启动所有工位", "N7=关闭所有工位并退出"}));
   EXPECT_EQ(entries("N5"), (QStringList{"N8=帮助", "N9=关于"}));
+  EXPECT_EQ(entries("NP"), (QStringList{"NP1=工位1试验方案…", "NP2=工位2试验方案…"}));
+}
+
+// 工位2试验方案… opens station 2's programme window on the M2 preset; a
+// block spoilt in its table is refused naming the field, and the mended
+// programme becomes station 2's, not station 1's.
+TEST_F(MainWindowTest, TheProgrammeWindowTakesOnAPresetProgrammeForItsStation) {
+  Open();
+  Find<QAction>("NP2")->trigger();
+  auto* form = window->findChild<QDialog*>("frmProgramme");
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("工位2试验方案"));
+  auto* blocks = form->findChild<QTableWidget*>("Blocks");
+  ASSERT_EQ(blocks->rowCount(), 5);
+  blocks->item(2, 1)->setText("0");
+  form->findChild<QPushButton*>("TakeOn")->click();
+  ASSERT_FALSE(notifier->notices.empty());
+  EXPECT_EQ(notifier->notices.back().text, QStringLiteral("第3段次数：只能输入1-32000的数字"));
+  EXPECT_FALSE(window->Programme(2).Current());
+  blocks->item(2, 1)->setText("2000");
+  form->findChild<QPushButton*>("TakeOn")->click();
+  ASSERT_TRUE(window->Programme(2).Current());
+  EXPECT_EQ(window->Programme(2).Current()->Target, 10000);
+  EXPECT_FALSE(window->Programme(1).Current());
+  EXPECT_FALSE(form->findChild<QPushButton*>("TakeOn")->isEnabled());
+  form->close();
 }
 
 TEST_F(MainWindowTest, AboutBoxIsMadeAnewEachTimeAndClosesWithItsButton) {

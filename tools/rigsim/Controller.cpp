@@ -32,7 +32,8 @@ uint8_t BreakBits(const std::array<bool, kBreaks>& closed) {
 }
 
 TController::TController(uint8_t station, StoredSettings stored, ControllerBehaviour behaviour)
-    : station_(station), stored_(std::move(stored)), behaviour_(std::move(behaviour)) {
+    : station_(station), stored_(std::move(stored)), behaviour_(std::move(behaviour)),
+      operations_(behaviour_.OperationsDone) {
   if (!(behaviour_.Speed > 0)) behaviour_.Speed = 1.0;
 }
 
@@ -160,7 +161,9 @@ int64_t TController::ActionTimeMs() const { return plan_.ActionMs; }
 
 bool TController::Refuses(int breakIndex, bool closing, int64_t action) const {
   return std::any_of(behaviour_.Refusals.begin(), behaviour_.Refusals.end(), [&](const Refusal& r) {
-    return r.Break == breakIndex && r.OnClose == closing && (r.Action == 0 || r.Action == action);
+    if (r.Break != breakIndex || r.OnClose != closing) return false;
+    if (r.Operation > 0) return plan_.Life && r.Operation == operations_;
+    return r.Action == 0 || r.Action == action;
   });
 }
 
@@ -173,6 +176,7 @@ void TController::PerformAction(Clock::time_point due) {
   const auto stepCount = static_cast<int64_t>(plan_.Steps.size());
   const ActionStep& step = plan_.Steps[(action - 1) % stepCount];
   const int32_t count = plan_.Life ? resume_ + static_cast<int32_t>((action - 1) / stepCount) + 1 : 1;
+  if (plan_.Life && (action - 1) % stepCount == 0) ++operations_;  // a cycle begins
 
   bool refused = false;
   for (int i = 0; i < kBreaks; ++i) {

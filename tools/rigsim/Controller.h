@@ -23,6 +23,10 @@ struct Refusal {
   int Break = 0;          // 0 A1, 1 B1, 2 C1
   bool OnClose = true;    // refuses to close (else to open)
   int64_t Action = 0;     // action number within a run, from 1; 0 = every action
+  // The switch's operation instead (a life-test cycle, counted over every
+  // run since the simulator started, after OperationsDone): a switch that
+  // fails at its 6,527th operation whatever block it is in. 0: by Action.
+  int64_t Operation = 0;
 };
 
 struct ControllerBehaviour {
@@ -32,6 +36,7 @@ struct ControllerBehaviour {
   int IgnoreHandshakes = 0;    // leave this many handshakes unanswered; < 0: all
   int64_t DropLineAt = 0;      // ask for the line to drop after this action (once); 0: never
   bool SetUnusedBits = false;  // set bits 1, 3, 5, 6, 7 of every break byte
+  int64_t OperationsDone = 0;  // operations the switch had done before the simulator started
 };
 
 enum class RunPhase {
@@ -71,6 +76,8 @@ class TController {
 
   uint8_t Station() const { return station_; }
   RunPhase Phase() const { return phase_; }
+  // The switch's operations so far (OperationsDone and every life-test cycle begun since).
+  int64_t Operations() const { return operations_; }
   const StoredSettings& Stored() const { return stored_; }
   // Changes whenever Stored() changes.
   uint64_t StoredVersion() const { return storedVersion_; }
@@ -107,6 +114,7 @@ class TController {
   int32_t resume_ = 0;
   int64_t total_ = 0;
   int64_t actionNo_ = 0;
+  int64_t operations_ = 0;
   Clock::time_point nextAt_{};
 
   std::vector<QByteArray> outbox_;

@@ -72,10 +72,12 @@ bool ParseRefusals(const QString& text, bool onClose, std::vector<Refusal>& out)
   const QStringList parts = actions.split(QLatin1Char(','), Qt::SkipEmptyParts);
   if (parts.isEmpty()) return false;
   for (const QString& p : parts) {
+    // "op6527": the switch's 6,527th operation, over every run.
+    const bool operation = p.startsWith(QLatin1String("op"), Qt::CaseInsensitive);
     bool ok = false;
-    const qlonglong n = p.toLongLong(&ok);
+    const qlonglong n = p.mid(operation ? 2 : 0).toLongLong(&ok);
     if (!ok || n < 1) return false;
-    out.push_back({index, onClose, n});
+    out.push_back(operation ? Refusal{index, onClose, 0, n} : Refusal{index, onClose, n, 0});
   }
   return true;
 }
@@ -132,7 +134,8 @@ ParseOutcome ParseCommandLine(const QStringList& args, SimOptions& options, QStr
                                         QStringLiteral("S"));
   const QCommandLineOption refuseClose(QStringLiteral("refuse-close"),
                                        QStringLiteral("Fault: break B (A1, B1, C1) stays open at closing actions "
-                                                      "N,... of a run (\"all\": every one); repeatable."),
+                                                      "N,... of a run (\"all\": every one; \"opN\": the switch's Nth operation, a "
+                                                      "life-test cycle counted over every run); repeatable."),
                                        QStringLiteral("B@N[,N...]"));
   const QCommandLineOption refuseOpen(QStringLiteral("refuse-open"),
                                       QStringLiteral("Fault: break B stays closed at opening actions N,... of a "
@@ -168,13 +171,17 @@ ParseOutcome ParseCommandLine(const QStringList& args, SimOptions& options, QStr
                                       QStringLiteral("Fault: drop the line once, just after action N of a run "
                                                      "has been reported and read; the test stops there."),
                                       QStringLiteral("N"));
+  const QCommandLineOption operationsDone(QStringLiteral("operations-done"),
+                                          QStringLiteral("The switch had done N operations before (for "
+                                                         "--refuse-close B@opN after a restart)."),
+                                          QStringLiteral("N"));
   const QCommandLineOption restoreAfter(QStringLiteral("restore-after"),
                                         QStringLiteral("Bring a dropped line back after MS milliseconds on a new "
                                                        "pseudo-terminal (default: never)."),
                                         QStringLiteral("MS"));
   parser.addOptions({help, stations, device, linkDir, state, pointConfig, speed, actionMs, baud, seed, verbose,
                      faultStation, refuseClose, refuseOpen, ignoreHandshakes, corruptEvery, badCopyEvery,
-                     duplicateEvery, split, splitGap, junk, unusedBits, dropLineAt, restoreAfter});
+                     duplicateEvery, split, splitGap, junk, unusedBits, dropLineAt, operationsDone, restoreAfter});
 
   const auto fail = [&](const QString& text) {
     message = text + QStringLiteral("\nTry --help.");
@@ -265,6 +272,10 @@ ParseOutcome ParseCommandLine(const QStringList& args, SimOptions& options, QStr
   if (parser.isSet(dropLineAt)) {
     if (!ToInt(parser.value(dropLineAt), 1, n)) return fail(QStringLiteral("Bad --drop-line-at"));
     options.Controller.DropLineAt = n;
+  }
+  if (parser.isSet(operationsDone)) {
+    if (!ToInt(parser.value(operationsDone), 0, n)) return fail(QStringLiteral("Bad --operations-done"));
+    options.Controller.OperationsDone = n;
   }
   if (parser.isSet(restoreAfter)) {
     if (!ToInt(parser.value(restoreAfter), 0, n) || n > 86400000) return fail(QStringLiteral("Bad --restore-after"));

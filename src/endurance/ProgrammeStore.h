@@ -1,0 +1,38 @@
+#pragma once
+// Programmes kept in Programmes.db beside SaveData.db (the saved tests'
+// files are not touched). Every change is one transaction that writes the
+// programme whole, committed with synchronous=EXTRA, and the file's name is
+// synced into the program folder when it is made: what a call has stored
+// survives a kill and a power cut. Texts are UTF-8. Each call opens the file
+// and closes it again, as the saves do.
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "endurance/Programme.h"
+
+namespace rig {
+
+// ExeDir + "Programmes.db".
+QString ProgrammesPath(const QString& exeDir);
+
+class TProgrammeStore {
+ public:
+  explicit TProgrammeStore(QString exeDir) : exeDir_(std::move(exeDir)) {}
+
+  // Writes `p` whole; a programme without an Id gets one. Throws
+  // ESQLiteException when it cannot be stored (nothing of it changes then).
+  void Save(Programme& p) const;
+  // The same, adding `times` (actions' arrivals) in the same transaction.
+  void Save(Programme& p, const std::vector<ActionTime>& times) const;
+  // Every action arrival stored for programme `id`, in order.
+  std::vector<ActionTime> ActionTimes(int64_t id) const;
+  std::optional<Programme> Load(int64_t id) const;
+  // Programmes the operator has not ended, oldest first: offered at start-up.
+  std::vector<Programme> Unfinished() const;
+
+ private:
+  QString exeDir_;
+};
+
+}  // namespace rig
