@@ -12,6 +12,7 @@
 #include "lab/LabConnection.h"
 #include "lab/LabOutbox.h"
 #include "lab/LabSchema.h"
+#include "lab/LabService.h"
 #include "lab/LabServer.h"
 #include "lab/LabTestData.h"
 #include "lab/LabUpload.h"
@@ -181,7 +182,7 @@ TEST(LabRights, ADatabaseBehindKeepsTheTestsOnTheRigUntilTheAdministratorUpgrade
   outbox.Add(Record(rig.RigName, 3));
   LabUploader uploader(rig, outbox.Path(), {std::chrono::milliseconds(50), std::chrono::milliseconds(300)});
   uploader.Start();
-  ASSERT_TRUE(rigtest::WaitFor([&] { return uploader.Status().Problem == BehindText(3, 4); }, 20000))
+  ASSERT_TRUE(rigtest::WaitFor([&] { return uploader.Status().Problem == BehindText(3, LatestLabSchemaVersion()); }, 20000))
       << LabStatusText(uploader.Status()).toStdString();
   EXPECT_EQ(uploader.Status().Now, LabStatus::State::Failing);
   EXPECT_EQ(outbox.Count(), 2);
@@ -218,4 +219,33 @@ TEST(LabRights, ADatabaseBehindKeepsTheTestsOnTheRigUntilTheAdministratorUpgrade
   EXPECT_EQ(LabScalar(s, "SELECT DISTINCT to_char(start_time AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI') FROM "
                          "lab_tests WHERE local_id = 1"),
             "2026-03-14 00:30");
+}
+
+TEST(LabRights, ARigsProgramWritesItsEventsAndLiveRowsUnderItsOwnLogin) {
+  const LabSettings s = rigtest::FreshLabDatabase(rigtest::SharedLabServer());
+  rigtest::TempDir dir;
+  LabConnection admin(s);
+  SetUpLab(admin);
+  const LabSettings a = NewLogin(admin, s, dir, UniqueLogin("rig_live"), QStringLiteral("一号台"));
+  SaveLabSettings(dir.Path(), a);
+  LabServiceTiming quick;
+  quick.Pauses = {std::chrono::milliseconds(50), std::chrono::milliseconds(400)};
+  quick.Live = {std::chrono::milliseconds(200), std::chrono::milliseconds(1000)};
+  LabService service(dir.Path(), quick);
+  RigEvent refusal;
+  refusal.Station = 1;
+  refusal.Kind = RigEventKind::Refusal;
+  refusal.Detail = QStringLiteral("B1拒合");
+  service.Happened(refusal);
+  for (const int done : {10, 11}) {  // a new row, then its update
+    service.OfferLive({LiveState{.Station = 1, .Link = "connected", .RunState = "running", .CountDone = done},
+                       LiveState{.Station = 2, .Link = "closed", .RunState = "idle"}});
+    ASSERT_TRUE(rigtest::WaitFor(
+        [&] { return LabScalar(s, "SELECT count_done FROM lab_live WHERE station = 1") == QString::number(done); },
+        20000))
+        << LabStatusText(service.Status()).toStdString();
+  }
+  ASSERT_TRUE(rigtest::WaitFor([&] { return LabScalar(s, "SELECT count(*) FROM lab_events") == "1"; }, 20000));
+  EXPECT_EQ(LabScalar(s, "SELECT rig_name || kind || detail FROM lab_events"), QStringLiteral("一号台refusalB1拒合"));
+  EXPECT_EQ(service.Status().Problem, QString());
 }
