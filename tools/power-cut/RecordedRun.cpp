@@ -8,6 +8,7 @@
 
 #include "OutboxSink.h"
 #include "PlannedRuns.h"
+#include "ProgrammeSteps.h"
 #include "storage/RecordStore.h"
 #include "storage/RecoveryJournal.h"
 
@@ -71,11 +72,22 @@ int RecordRun(const QString& root, unsigned seed) {
   rig::SetSavedTestSink(&sink);
   Station one(root, 1), two(root, 2);
   const int group = 5 + static_cast<int>(seed % 7);  // actions between two waits for the disk
+  // Station 1's runs are blocks of a programme, whose count is stored less
+  // often than the journal syncs (as the runner stores every 1,000 actions).
+  ProgrammeSteps programme(root, runs);
+  const int stored = 6 * group + 1;
+  auto appendOne = [&](int run) {
+    const int before = one.Appended;
+    one.Append();
+    if (one.Appended > before) programme.Arrived(run, one.Appended, stored);
+  };
 
+  programme.Make();
+  programme.Open(0);  // stored before the test's start goes out
   one.Begin(runs[0]);
   two.Begin(runs[1]);
   for (int i = 1; i <= std::max(runs[0].Actions, runs[1].Actions); ++i) {
-    one.Append();
+    appendOne(0);
     two.Append();
     if (i % group == 0) {
       one.Flush();
@@ -84,10 +96,13 @@ int RecordRun(const QString& root, unsigned seed) {
   }
   one.Flush();
   two.Flush();
+  programme.Close(0);  // the controller's finish comes before the save
   bool ok = one.Save(root, sink);  // the installation's first test
+  programme.Inspect();
+  programme.Open(2);
   one.Begin(runs[2]);
   for (int i = 1; i <= runs[2].Actions; ++i) {
-    one.Append();
+    appendOne(2);
     if (i == runs[2].Actions / 2) ok = two.Save(root, sink) && ok;  // while station 1 runs
     if (i % group == 0) one.Flush();
   }

@@ -8,8 +8,12 @@
 #include <sstream>
 
 #include "OutboxSink.h"
+#include "ProgrammeSteps.h"
 #include "core/GbkText.h"
 #include "core/Notifier.h"
+#include "endurance/ProgrammeRules.h"
+#include "endurance/ProgrammeRunner.h"
+#include "endurance/ProgrammeStore.h"
 #include "station/GlobVar.h"
 #include "station/LeftoverRecovery.h"
 #include "station/Startup.h"
@@ -62,6 +66,7 @@ class Checker {
   void Run() {
     CheckReadable(QStringLiteral("SaveData.db"));
     CheckReadable(QStringLiteral("LabOutbox.db"));
+    CheckReadable(QStringLiteral("Programmes.db"));
     if (!StartProgram(&out_.RecoveredTests)) return;
     if (!rig::FindLeftoverJournals(dir_).empty()) Fail("left to recover", "a journal is still offered after recovery");
     const std::vector<StoredTest> stored = ReadStoredTests();
@@ -70,9 +75,11 @@ class Checker {
     CheckOutbox(stored);
     CountOrphans(stored);
     ReadAsTheWindowsDo();
+    const std::string programme = CheckProgramme();
     int again = 0;
     if (StartProgram(&again) && (again != 0 || ReadStoredTests().size() != stored.size()))
       Fail("stored twice", "a second start saved again");
+    if (ProgrammeKey() != programme) Fail("stored twice", "a second start changed the programme");
   }
 
  private:
@@ -92,6 +99,7 @@ class Checker {
     SayYes operatorAtStart;
     try {
       rig::InitSharedState(g, dir_);
+      rig::SettleInterruptedProgrammes(dir_);  // before the journals it counts from are offered
       OutboxSink sink;
       rig::SetSavedTestSink(&sink);
       rig::RecoverLeftoverTests(dir_, operatorAtStart);
@@ -226,6 +234,50 @@ class Checker {
     }
   }
 
+  std::vector<rig::Programme> Programmes() {
+    try {
+      return rig::TProgrammeStore(dir_).Unfinished();
+    } catch (const rig::ESQLiteException& e) {
+      Fail("unreadable database", "Programmes.db: " + S(e.Message()));
+      return {};
+    }
+  }
+
+  // What a second start must leave as it is.
+  std::string ProgrammeKey() {
+    std::string key;
+    for (const rig::Programme& p : Programmes())
+      key += std::to_string(p.Id) + ':' + std::to_string(rig::CumulativeCount(p)) + ':' +
+             std::to_string(p.Runs.size()) + ':' + std::to_string(p.Inspections.size()) + ';';
+    return key;
+  }
+
+  // Returns the programme's key as this start left it.
+  std::string CheckProgramme() {
+    const std::vector<rig::Programme> all = Programmes();
+    if (all.size() > 1) Fail("stored twice", std::to_string(all.size()) + " programmes");
+    if (all.empty()) {
+      if (promises_.ProgrammeMade) Fail("programme lost", "Programmes.db holds no programme");
+      return ProgrammeKey();
+    }
+    const rig::Programme& p = all.front();
+    if (rig::OpenRunOf(p)) Fail("left to recover", "a programme's run is still open after start-up");
+    for (const int run : {0, 2}) {
+      const int block = BlockOfRun(run);
+      const int32_t done = rig::BlockDone(p, block);
+      const int synced = promises_.Synced[run];
+      int32_t least = std::max(promises_.ProgrammeCount[run],
+                               promises_.ProgrammeOpen[run] && synced > 0 ? runs_[run].Action(synced - 1).Count : 0);
+      if (promises_.ProgrammeClosed[run]) least = runs_[run].Summary.CountDone;
+      const std::string name = "block " + std::to_string(block) + ": " + std::to_string(done) + " counted, ";
+      if (done < least) Fail("programme count lost", name + std::to_string(least) + " promised");
+      if (done > runs_[run].Summary.CountDone)
+        Fail("stored but never sent", name + std::to_string(runs_[run].Summary.CountDone) + " sent");
+    }
+    if (promises_.Inspected && !rig::FindInspection(p, 1)) Fail("inspection lost", "block 1's inspection");
+    return ProgrammeKey();
+  }
+
   // The search list and each test's detail, as the windows read them.
   void ReadAsTheWindowsDo() {
     if (!QFileInfo::exists(dir_ + QStringLiteral("SaveData.db"))) return;
@@ -253,7 +305,10 @@ class Checker {
 
 std::string Promises::Key() const {
   std::ostringstream key;
-  for (int n = 0; n < 3; ++n) key << Synced[n] << ',' << SavedActions[n] << ',' << InOutbox[n] << ';';
+  for (int n = 0; n < 3; ++n)
+    key << Synced[n] << ',' << SavedActions[n] << ',' << InOutbox[n] << ',' << ProgrammeOpen[n] << ','
+        << ProgrammeCount[n] << ',' << ProgrammeClosed[n] << ';';
+  key << ProgrammeMade << Inspected;
   return key.str();
 }
 
@@ -269,6 +324,11 @@ Promises PromisesAt(const std::vector<Op>& ops, size_t cut) {
     if (what == "synced") p.Synced[run] = std::max(p.Synced[run], count);
     if (what == "saved") p.SavedActions[run] = count;
     if (what == "outbox") p.InOutbox[run] = true;
+    if (what == "programme") p.ProgrammeMade = true;
+    if (what == "programme-open") p.ProgrammeOpen[run] = true;
+    if (what == "programme-count") p.ProgrammeCount[run] = std::max(p.ProgrammeCount[run], count);
+    if (what == "programme-closed") p.ProgrammeClosed[run] = true;
+    if (what == "programme-inspected") p.Inspected = true;
   }
   return p;
 }

@@ -17,6 +17,14 @@ struct Promises {
   std::array<int, 3> Synced{};
   std::array<int, 3> SavedActions{};  // -1: not saved
   std::array<bool, 3> InOutbox{};
+  // Station 1's programme (runs 0 and 2 are its blocks 1 and 2): made; each
+  // block's run stored open, its count as last stored, stored closed; block
+  // 1's inspection recorded.
+  bool ProgrammeMade = false;
+  std::array<bool, 3> ProgrammeOpen{};
+  std::array<int, 3> ProgrammeCount{};
+  std::array<bool, 3> ProgrammeClosed{};
+  bool Inspected = false;
   Promises() { SavedActions.fill(-1); }
   std::string Key() const;
 };
@@ -36,7 +44,9 @@ struct CheckOutcome {
 // OK, then reads everything back and checks it against `runs` and
 // `promises`: every database readable, no synced action lost, nothing stored
 // that was not sent, no test stored twice, no row naming a missing detail
-// file, nothing left to recover, a second start changing nothing.
+// file, nothing left to recover, a second start changing nothing; and the
+// programme: readable, there once, no promised or synced count lost, nothing
+// counted that was not sent, no run left open, the inspection kept.
 CheckOutcome CheckState(const QString& dir, const std::vector<PlannedRun>& runs, const Promises& promises);
 
 }  // namespace powercut
