@@ -194,6 +194,13 @@ QString TProgrammeRunner::PanelLine() const {
   return line;
 }
 
+void TProgrammeRunner::DescribeLive(LiveState& live) const {
+  if (!programme_) return;
+  const Programme& p = *programme_;
+  live.Programme = QStringLiteral("%1 %2").arg(p.ClassName, p.Identity.FactoryNumber).trimmed();
+  live.Block = StepText(p) + QStringLiteral("（共%1段）").arg(p.Blocks.size());
+}
+
 std::vector<CycleStats> TProgrammeRunner::Cycles() const {
   std::vector<CycleStats> blocks;
   if (programme_)

@@ -15,6 +15,7 @@
 #include "endurance/Programme.h"
 #include "endurance/ProgrammeRules.h"
 #include "endurance/ProgrammeStore.h"
+#include "station/LiveState.h"
 #include "testing/RunObserver.h"
 
 namespace rig {
@@ -49,6 +50,8 @@ class TProgrammeRunner : public IRunObserver {
 
   // What the station panel shows: "试验方案：第2段 2,345/10,000次 进行中（…）".
   QString PanelLine() const;
+  // The programme and its step as the lab's live row carries them.
+  void DescribeLive(LiveState& live) const;
   // Each block's measured cycle times.
   std::vector<CycleStats> Cycles() const;
   // The last storing trouble (shown on the panel); empty when none.

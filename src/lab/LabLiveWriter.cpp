@@ -18,20 +18,20 @@ void Write(LabConnection& c, const QString& rig, const LiveSnapshot& snap) {
     for (const LiveState& s : snap.Stations)
       c.Query(
           "INSERT INTO lab_live(rig_name, station, updated_at, link, run_state, mode, count_done, count_set, "
-          "rate_per_min, seconds_left, refusals, silent_seconds, pending_uploads, aside_uploads) "
+          "rate_per_min, seconds_left, refusals, silent_seconds, pending_uploads, aside_uploads, programme, block) "
           "VALUES ($1, $2, now(), $3, $4, NULLIF($5, '')::integer, $6, $7, NULLIF($8, '')::real, "
-          "NULLIF($9, '')::integer, $10, $11, $12, $13) "
+          "NULLIF($9, '')::integer, $10, $11, $12, $13, $14, $15) "
           "ON CONFLICT (rig_name, station) DO UPDATE SET updated_at = now(), link = EXCLUDED.link, "
           "run_state = EXCLUDED.run_state, mode = EXCLUDED.mode, count_done = EXCLUDED.count_done, "
           "count_set = EXCLUDED.count_set, rate_per_min = EXCLUDED.rate_per_min, "
           "seconds_left = EXCLUDED.seconds_left, refusals = EXCLUDED.refusals, "
           "silent_seconds = EXCLUDED.silent_seconds, pending_uploads = EXCLUDED.pending_uploads, "
-          "aside_uploads = EXCLUDED.aside_uploads",
+          "aside_uploads = EXCLUDED.aside_uploads, programme = EXCLUDED.programme, block = EXCLUDED.block",
           {rig.toStdString(), std::to_string(s.Station), s.Link.toStdString(), s.RunState.toStdString(),
            Optional(s.Mode), std::to_string(s.CountDone), std::to_string(s.CountSet),
            s.RatePerMinute ? std::to_string(*s.RatePerMinute) : std::string(), Optional(s.SecondsLeft),
            std::to_string(s.Refusals), std::to_string(s.SilentSeconds), std::to_string(snap.PendingUploads),
-           std::to_string(snap.AsideUploads)});
+           std::to_string(snap.AsideUploads), s.Programme.toStdString(), s.Block.toStdString()});
     c.Exec("COMMIT");
   } catch (...) {
     if (PQstatus(c.Handle()) == CONNECTION_OK && PQtransactionStatus(c.Handle()) != PQTRANS_IDLE)

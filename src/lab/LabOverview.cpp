@@ -51,7 +51,7 @@ std::vector<OverviewRow> FetchOverview(const LabSettings& settings, int connectS
       "SELECT l.rig_name, l.station, extract(epoch FROM now() - l.updated_at)::bigint, l.link, l.run_state, "
       "l.count_done, l.count_set, coalesce(l.seconds_left::text, ''), l.refusals, l.silent_seconds, "
       "l.pending_uploads, coalesce(e.kind, ''), coalesce(to_char(e.happened_at AT TIME ZONE 'UTC', "
-      "'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), ''), coalesce(e.detail, '') "
+      "'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), ''), coalesce(e.detail, ''), l.programme, l.block "
       "FROM lab_live l LEFT JOIN LATERAL (SELECT kind, happened_at, detail FROM lab_events e "
       "WHERE e.rig_name = l.rig_name AND e.station = l.station ORDER BY happened_at DESC LIMIT 1) e ON true");
   std::vector<OverviewRow> rows;
@@ -72,6 +72,8 @@ std::vector<OverviewRow> FetchOverview(const LabSettings& settings, int connectS
     o.LastKind = text(i, 11);
     o.LastAt = QDateTime::fromString(text(i, 12), Qt::ISODate);
     o.LastDetail = text(i, 13);
+    o.Programme = text(i, 14);
+    o.Block = text(i, 15);
     rows.push_back(std::move(o));
   }
   return rows;
@@ -100,6 +102,7 @@ std::vector<OverviewLine> OverviewLines(std::vector<OverviewRow> rows) {
     l.Count = r.CountSet > 0 ? QStringLiteral("%1/%2次").arg(r.CountDone).arg(r.CountSet)
                              : QStringLiteral("%1次").arg(r.CountDone);
     l.Left = LeftWords(r.SecondsLeft);
+    if (!r.Programme.isEmpty()) l.Programme = r.Programme + QStringLiteral("，") + r.Block;
     if (const std::optional<RigEventKind> kind = KindFromName(r.LastKind)) {
       l.LastEvent = r.LastAt.toLocalTime().toString(QStringLiteral("MM-dd HH:mm ")) + KindWords(*kind);
       if (!r.LastDetail.isEmpty()) l.LastEvent += QStringLiteral("：") + r.LastDetail;

@@ -22,6 +22,7 @@ struct OverviewRow {
   int Refusals = 0;
   int SilentSeconds = 0;
   int PendingUploads = 0;
+  QString Programme, Block;  // the station's endurance programme, if any
   QString LastKind;  // the latest event's kind name, empty when none
   QDateTime LastAt;
   QString LastDetail;
@@ -36,7 +37,7 @@ std::vector<OverviewRow> FetchOverview(const LabSettings& settings, int connectS
 constexpr int64_t kNoWordAfterSeconds = 120;
 
 struct OverviewLine {
-  QString Rig, Station, Link, State, Count, Left, LastEvent, NoWord;
+  QString Rig, Station, Link, State, Count, Left, Programme, LastEvent, NoWord;
   bool Attention = false;  // stale, silent, lost or waiting for 继续测试: shown first, in red
   bool operator==(const OverviewLine&) const = default;
 };

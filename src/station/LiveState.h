@@ -19,6 +19,9 @@ struct LiveState {
   std::optional<int> SecondsLeft;
   int Refusals = 0;  // refused actions
   int SilentSeconds = 0;
+  // The station's endurance programme ("M2 出厂编号A123") and where it is
+  // ("第2段进行中（共5段）"); empty without one.
+  QString Programme, Block;
   bool operator==(const LiveState&) const = default;
 };
 

@@ -26,11 +26,11 @@ TfrmLabOverview::TfrmLabOverview(const QString& exeDir, QWidget* parent) : QDial
   setWindowTitle(QStringLiteral("实验室总览（双击一行查看该试验台的测试）"));
   setFont(DesignFont());
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  table_ = new QTableWidget(0, 8, this);
+  table_ = new QTableWidget(0, 9, this);
   table_->setObjectName(QStringLiteral("GridOverview"));
   table_->setHorizontalHeaderLabels({QStringLiteral("试验台"), QStringLiteral("工位"), QStringLiteral("通信"),
                                      QStringLiteral("状态"), QStringLiteral("次数"), QStringLiteral("剩余"),
-                                     QStringLiteral("最近事件"), QStringLiteral("消息")});
+                                     QStringLiteral("试验方案"), QStringLiteral("最近事件"), QStringLiteral("消息")});
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -86,8 +86,8 @@ void TfrmLabOverview::ShowLines(const std::vector<lab::OverviewLine>& lines) {
   table_->setRowCount(static_cast<int>(lines.size()));
   for (int r = 0; r < static_cast<int>(lines.size()); ++r) {
     const lab::OverviewLine& l = lines[r];
-    const QString cells[8] = {l.Rig, l.Station, l.Link, l.State, l.Count, l.Left, l.LastEvent, l.NoWord};
-    for (int c = 0; c < 8; ++c) {
+    const QString cells[] = {l.Rig, l.Station, l.Link, l.State, l.Count, l.Left, l.Programme, l.LastEvent, l.NoWord};
+    for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
       if (l.Attention) item->setForeground(Qt::red);
       table_->setItem(r, c, item);

@@ -116,6 +116,7 @@ void TfrmHX4417::WatchTimerTimer() {
     Panel(s).SetProgrammeLine(Programme(s).PanelLine());
     lines << StatusLine(s, figures);
     live.push_back(LiveStateOf(s, figures));
+    Programme(s).DescribeLive(live.back());
   }
   lab_->OfferLive(std::move(live));
   stationStatus_->setText(lines.join(QStringLiteral("　　　")));

@@ -85,6 +85,9 @@ TEST(ProgrammeRunner, BlocksCountOnceAcrossALostLinePauseForInspectionAndTheFirs
     EXPECT_EQ(NextStep(*runner.Current()).Kind, StepKind::Inspect);
     EXPECT_EQ(runner.StartNextBlock(), QStringLiteral("请先记录第1段后的检查"));
     EXPECT_EQ(s.StartFrames().size(), 2u);
+    LiveState live;
+    runner.DescribeLive(live);  // what the lab overview shows of it
+    EXPECT_EQ(live.Programme + "|" + live.Block, QStringLiteral("10次 F-88|检查暂停：请记录第1段后的检查（共2段）"));
     // Cycles 2, 3 measured before the cut; after it the repeated cycle 3
     // starts the clock again: 4, 5, 6. Every action's arrival is stored.
     EXPECT_EQ(runner.Current()->Blocks[0].Cycles.Cycles, 5);

@@ -11,6 +11,7 @@
 #include "lab/LabAdmin.h"
 #include "lab/LabConnection.h"
 #include "lab/LabOutbox.h"
+#include "lab/LabOverview.h"
 #include "lab/LabSchema.h"
 #include "lab/LabService.h"
 #include "lab/LabServer.h"
@@ -238,7 +239,8 @@ TEST(LabRights, ARigsProgramWritesItsEventsAndLiveRowsUnderItsOwnLogin) {
   refusal.Detail = QStringLiteral("B1拒合");
   service.Happened(refusal);
   for (const int done : {10, 11}) {  // a new row, then its update
-    service.OfferLive({LiveState{.Station = 1, .Link = "connected", .RunState = "running", .CountDone = done},
+    service.OfferLive({LiveState{.Station = 1, .Link = "connected", .RunState = "running", .CountDone = done,
+                                 .Programme = "M2 A123", .Block = "第2段进行中（共5段）"},
                        LiveState{.Station = 2, .Link = "closed", .RunState = "idle"}});
     ASSERT_TRUE(rigtest::WaitFor(
         [&] { return LabScalar(s, "SELECT count_done FROM lab_live WHERE station = 1") == QString::number(done); },
@@ -247,5 +249,8 @@ TEST(LabRights, ARigsProgramWritesItsEventsAndLiveRowsUnderItsOwnLogin) {
   }
   ASSERT_TRUE(rigtest::WaitFor([&] { return LabScalar(s, "SELECT count(*) FROM lab_events") == "1"; }, 20000));
   EXPECT_EQ(LabScalar(s, "SELECT rig_name || kind || detail FROM lab_events"), QStringLiteral("一号台refusalB1拒合"));
+  const std::vector<OverviewLine> lines = OverviewLines(FetchOverview(s));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].Programme + "|" + lines[1].Programme, QStringLiteral("M2 A123，第2段进行中（共5段）|"));
   EXPECT_EQ(service.Status().Problem, QString());
 }
