@@ -38,6 +38,8 @@ class TProgrammeRunner : public IRunObserver {
   // Lets the programme go (it stays stored, to be taken on again).
   void Detach();
   const std::optional<Programme>& Current() const { return programme_; }
+  // Where the programme is kept: its report number, the program folder.
+  const TProgrammeStore& Storage() const { return store_; }
 
   // Each returns empty when done, else why not; nothing changes then.
   QString ConfirmVoltage(int block, const QString& byWhom);

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 
 #include "core/DurableFolder.h"
+#include "storage/ReportNumber.h"
 #include "storage/SQLite3.h"
 #include "storage/SQLiteStatement.h"
 
@@ -30,6 +31,8 @@ const char* const kSchema[] = {
     // Each action's arrival, beside the detail file (whose rows stay as they are).
     "CREATE TABLE IF NOT EXISTS ProgrammeActionTime(ProgrammeId INTEGER, BlockNo INTEGER, Operation INTEGER,"
     " ActionNo INTEGER, ArrivedMs INTEGER)",
+    // Given once, at the first report or export; never rewritten by a save.
+    "CREATE TABLE IF NOT EXISTS ProgrammeReportNumber(ProgrammeId INTEGER PRIMARY KEY, Number TEXT NOT NULL)",
 };
 
 QByteArray Text(const QString& s) { return s.toUtf8(); }
@@ -219,6 +222,13 @@ std::vector<ActionTime> TProgrammeStore::ActionTimes(int64_t id) const {
     out.push_back({static_cast<int>(q.Int64(0)), static_cast<int32_t>(q.Int64(1)), static_cast<int32_t>(q.Int64(2)),
                    q.Int64(3)});
   return out;
+}
+
+QString TProgrammeStore::GiveReportNumber(int64_t id) const {
+  auto db = Open(ProgrammesPath(exeDir_));
+  db->RunSQL("INSERT OR IGNORE INTO ProgrammeReportNumber VALUES(?1,?2)",
+             {id, Text(FormatReportNumber(ReportPrefix(exeDir_) + QStringLiteral("P"), id))});
+  return TextOf(*db->QueryTable("SELECT Number FROM ProgrammeReportNumber WHERE ProgrammeId=?1", {id}), 0);
 }
 
 std::vector<Programme> TProgrammeStore::Unfinished() const {

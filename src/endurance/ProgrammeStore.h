@@ -19,6 +19,8 @@ QString ProgrammesPath(const QString& exeDir);
 class TProgrammeStore {
  public:
   explicit TProgrammeStore(QString exeDir) : exeDir_(std::move(exeDir)) {}
+  // The program folder: Programmes.db and Config.ini are there.
+  const QString& ExeDir() const { return exeDir_; }
 
   // Writes `p` whole; a programme without an Id gets one. Throws
   // ESQLiteException when it cannot be stored (nothing of it changes then).
@@ -28,6 +30,11 @@ class TProgrammeStore {
   // Every action arrival stored for programme `id`, in order.
   std::vector<ActionTime> ActionTimes(int64_t id) const;
   std::optional<Programme> Load(int64_t id) const;
+  // The report number of programme `id`, given at its first report or
+  // export and kept from then on, whatever the prefix becomes: Config.ini's
+  // report prefix, "P" and the programme's Id ("HX4417-P00003"), a series
+  // apart from the tests'. Throws ESQLiteException.
+  QString GiveReportNumber(int64_t id) const;
   // Programmes the operator has not ended, oldest first: offered at start-up.
   std::vector<Programme> Unfinished() const;
 

@@ -6,9 +6,7 @@
 #include "testing/TestModes.h"
 
 namespace rig {
-namespace {
-
-QString WorkText(const Inspection& i) {
+QString InspectionWorkText(const Inspection& i) {
   switch (i.Work) {
     case InspectionWork::Nothing: return QStringLiteral("未做处理");
     case InspectionWork::Lubrication: return QStringLiteral("润滑");
@@ -17,12 +15,25 @@ QString WorkText(const Inspection& i) {
   return QStringLiteral("其他：") + i.WorkText;
 }
 
-}  // namespace
+QString DriftText(const Programme& p, int block) {
+  if (block <= 1 || block > static_cast<int>(p.Blocks.size()) || p.Blocks.empty()) return {};
+  const double first = p.Blocks[0].Cycles.MeanMs;
+  const CycleStats& k = p.Blocks[block - 1].Cycles;
+  if (first <= 0 || k.Cycles == 0) return {};
+  return QString::asprintf("%+.1f%%", (k.MeanMs / first - 1) * 100);
+}
+
+int RunsOf(const Programme& p, int block) {
+  int runs = 0;
+  for (const BlockRun& r : p.Runs) runs += r.Block == block;
+  return runs;
+}
+
+QString MeasureText(double v) { return QString::number(v, 'g', 10); }
 
 QString ProgrammeRecordText(const Programme& p) {
   QStringList lines;
   lines << QStringLiteral("%1 %2，目标%3次（1次 = 试验方式的1个循环）").arg(StandardName(p.Standard), p.ClassName, CountText(p.Target));
-  const double first = p.Blocks.empty() ? 0 : p.Blocks[0].Cycles.MeanMs;
   for (int b = 1; b <= static_cast<int>(p.Blocks.size()); ++b) {
     const ProgrammeBlock& k = p.Blocks[b - 1];
     const TestModeInfo* mode = FindTestMode(k.Mode);
@@ -30,8 +41,7 @@ QString ProgrammeRecordText(const Programme& p) {
                        .arg(b)
                        .arg(mode ? QString::fromUtf16(mode->Word) : QString())
                        .arg(CountText(BlockDone(p, b)), CountText(k.Count), CycleStatsText(k.Cycles));
-    if (b > 1 && first > 0 && k.Cycles.Cycles > 0)
-      line += QStringLiteral("，比第1段%1%").arg(QString::asprintf("%+.1f", (k.Cycles.MeanMs / first - 1) * 100));
+    if (const QString drift = DriftText(p, b); !drift.isEmpty()) line += QStringLiteral("，比第1段") + drift;
     if (!k.VoltageNote.isEmpty())
       line += QStringLiteral("；控制电压 %1%2").arg(k.VoltageNote, k.VoltageConfirmedBy.isEmpty()
                                                                      ? QStringLiteral("（未确认）")
@@ -39,7 +49,7 @@ QString ProgrammeRecordText(const Programme& p) {
     lines << line;
     if (const Inspection* i = FindInspection(p, b)) {
       QString check = QStringLiteral("　检查：%1 %2，%3，%4").arg(i->ByWhom, i->At.toString(QStringLiteral("yyyy-MM-dd hh:mm")),
-                                                             i->Checked, WorkText(*i));
+                                                             i->Checked, InspectionWorkText(*i));
       for (const Measurement& m : i->Measurements)
         check += QStringLiteral("；%1 %2 %3（%4–%5）%6")
                      .arg(m.Name)

@@ -47,9 +47,16 @@ QByteArray CsvNumberField(const QString& text) {
   return kNumber.match(text).hasMatch() ? text.toLatin1() : CsvField(text);
 }
 
-namespace {
+QByteArray CsvLine(const QStringList& cells) {
+  QByteArray out;
+  for (int i = 0; i < cells.size(); ++i) {
+    if (i) out += ',';
+    out += CsvField(cells[i]);
+  }
+  return out + "\r\n";
+}
 
-const QByteArray kBom("\xEF\xBB\xBF");
+namespace {
 
 // The search list's count and number columns.
 bool IsNumberColumn(int column) { return column == 5 || column == 6 || column == 9; }
@@ -70,7 +77,7 @@ void RequireActions(const SavedTest& test) {
 }
 
 QByteArray ActionsCsv(const SavedTest& test, const ReportProgress& progress) {
-  QByteArray out = kBom;
+  QByteArray out = kCsvBom;
   out.reserve(static_cast<qsizetype>(test.Actions.size()) * 36 + 64);
   AppendLine(out, ActionColumns(), false);
   const QByteArray closed = QStringLiteral("合").toUtf8(), open = QStringLiteral("分").toUtf8();
@@ -94,7 +101,7 @@ QByteArray ActionsCsv(const SavedTest& test, const ReportProgress& progress) {
 }
 
 QByteArray SearchCsv(const std::vector<SearchRow>& rows) {
-  QByteArray out = kBom;
+  QByteArray out = kCsvBom;
   AppendLine(out, SearchColumns(), false);
   for (const SearchRow& r : rows) AppendLine(out, SearchRowCells(r), true);
   return out;

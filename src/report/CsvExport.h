@@ -20,6 +20,12 @@ QStringList SearchRowCells(const SearchRow& row);
 // leading "'" so no spreadsheet takes it for a formula.
 QByteArray CsvField(const QString& text);
 
+// One line of text fields, each as CsvField writes it, ended by CRLF.
+QByteArray CsvLine(const QStringList& cells);
+
+// What every CSV export starts with, so a spreadsheet program reads UTF-8.
+inline const QByteArray kCsvBom("\xEF\xBB\xBF");
+
 // A number column's field: an integer or the "-" marker as it is, anything
 // else guarded like a text.
 QByteArray CsvNumberField(const QString& text);

@@ -11,7 +11,7 @@
 
 namespace rig {
 
-void WritePdfReport(const SavedTest& test, const QString& path, const ReportOptions& options) {
+void WritePdfFile(const QString& path, const QString& title, const std::function<void(QPagedPaintDevice&)>& paint) {
   QByteArray bytes;
   {
     QBuffer buffer(&bytes);
@@ -20,11 +20,16 @@ void WritePdfReport(const SavedTest& test, const QString& path, const ReportOpti
     writer.setResolution(300);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(18, 14, 18, 12),
                                      QPageLayout::Millimeter));
-    writer.setTitle(QStringLiteral("试验报告 %1 %2").arg(test.OutIndex, test.StartText));
+    writer.setTitle(title);
     writer.setCreator(QStringLiteral("HX4417"));
-    PaintReport(writer, test, options);
+    paint(writer);
   }
   WriteFileSafely(path, bytes);
+}
+
+void WritePdfReport(const SavedTest& test, const QString& path, const ReportOptions& options) {
+  WritePdfFile(path, QStringLiteral("试验报告 %1 %2").arg(test.OutIndex, test.StartText),
+               [&](QPagedPaintDevice& device) { PaintReport(device, test, options); });
 }
 
 }  // namespace rig

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "report/RefusalStats.h"
+#include "report/ReportLayout.h"
 #include "report/ReportTexts.h"
 #include "storage/ModeTexts.h"
 
@@ -31,206 +32,15 @@ QString ReportFontFamily() {
 namespace {
 
 const QColor kInk(0x20, 0x20, 0x20);
-const QColor kGrid(0x80, 0x80, 0x80);
-const QColor kShade(0xEE, 0xF1, 0xF6);
 const QColor kRefusedClose(0xC0, 0x39, 0x2B);
 const QColor kRefusedOpen(0x2E, 0x6D, 0xB4);
 const QColor kRefusedOther(0x80, 0x80, 0x80);
 
-constexpr double kRow = 6.5;       // mm, a table row
-constexpr double kListRow = 5.5;   // mm, a row of the refused-action list
-constexpr double kHeaderBand = 12; // mm at the top of every page
-constexpr double kFooterBand = 9;  // mm at the bottom
+constexpr double kRow = ReportLayout::kRow;
+constexpr double kListRow = 5.5;  // mm, a row of the refused-action list
 
 QString Num(qint64 v) { return QString::number(v); }
 QString CountOrDash(int v) { return v < 0 ? QStringLiteral("-") : Num(v); }
-
-// Lays the report out page by page; with no painter it only counts pages.
-class Layout {
- public:
-  Layout(QPagedPaintDevice& device, QPainter* painter, const SavedTest& test, const ReportOptions& options, int pages)
-      : dev_(device), p_(painter), test_(test), options_(options), pages_(pages) {
-    k_ = device.logicalDpiY() / 25.4;
-    widthMm_ = device.width() / k_;
-    heightMm_ = device.height() / k_;
-    base_ = QFont(ReportFontFamily());
-    base_.setPointSizeF(9.5);
-    PageHeader();
-  }
-
-  int Finish() {
-    PageFooter();
-    return page_;
-  }
-
-  double Width() const { return widthMm_; }
-
-  void Ensure(double h) {
-    if (y_ + h > heightMm_ - kFooterBand) NewPage();
-  }
-
-  void Space(double h) { y_ += h; }
-
-  void Title(const QString& title, const QString& subtitle) {
-    TextAt(QRectF(0, y_, widthMm_, 11), title, Qt::AlignCenter, Font(18, true));
-    y_ += 12;
-    TextAt(QRectF(0, y_, widthMm_, 6), subtitle, Qt::AlignCenter, Font(9.5), QColor(0x50, 0x50, 0x50));
-    y_ += 10;
-  }
-
-  void Section(const QString& title) {
-    Ensure(10 + 3 * kRow);
-    TextAt(QRectF(0, y_, widthMm_, 7), title, Qt::AlignLeft | Qt::AlignVCenter, Font(11, true));
-    Line(0, y_ + 7.5, widthMm_, y_ + 7.5, kInk, 0.35);
-    y_ += 10;
-  }
-
-  // Wrapped over as many lines as it needs.
-  void Paragraph(const QString& text, const QColor& colour = kInk) {
-    const double h = std::max(kRow, WrappedHeight(text, widthMm_, Font(9.5)) + 1.5);
-    Ensure(h);
-    WrappedAt(QRectF(0, y_, widthMm_, h), text, Qt::AlignLeft | Qt::AlignVCenter, Font(9.5), colour);
-    y_ += h;
-  }
-
-  struct Cell {
-    QString Text;
-    bool Label = false;  // shaded caption cell
-    int Span = 1;
-    QColor Colour = kInk;
-    bool Bold = false;
-    Qt::Alignment Align = Qt::AlignLeft;
-  };
-
-  // One row of cells over `widths` (mm, summing to the page width), at
-  // least `h` high and as high as its longest text needs: entered texts are
-  // wrapped, never cut.
-  void Row(const std::vector<double>& widths, const std::vector<Cell>& cells, double h = kRow) {
-    std::vector<double> cellWidths;
-    size_t w = 0;
-    for (const Cell& c : cells) {
-      double cw = 0;
-      for (int s = 0; s < c.Span && w < widths.size(); ++s) cw += widths[w++];
-      cellWidths.push_back(cw);
-      h = std::max(h, WrappedHeight(c.Text, cw - 3, Font(9.5, c.Bold || c.Label)) + 1.5);
-    }
-    Ensure(h);
-    double x = 0;
-    for (size_t i = 0; i < cells.size(); ++i) {
-      const Cell& c = cells[i];
-      const QRectF r(x, y_, cellWidths[i], h);
-      if (p_) {
-        if (c.Label) p_->fillRect(Px(r), kShade);
-        p_->setPen(QPen(kGrid, Mm(0.2)));
-        p_->drawRect(Px(r));
-      }
-      WrappedAt(r.adjusted(1.5, 0, -1.5, 0), c.Text, c.Align | Qt::AlignVCenter, Font(9.5, c.Bold || c.Label), c.Colour);
-      x += cellWidths[i];
-    }
-    y_ += h;
-  }
-
-  // A table whose header row is repeated on every page it runs onto.
-  template <typename RowFn>
-  void Table(const std::vector<double>& widths, const QStringList& header, int rows, double h, RowFn row) {
-    std::vector<Cell> head;
-    for (const QString& c : header) head.push_back({c, true, 1, kInk, true, Qt::AlignCenter});
-    Ensure(h * 3);
-    Row(widths, head, h);
-    for (int i = 0; i < rows; ++i) {
-      if (y_ + h > heightMm_ - kFooterBand) {
-        NewPage();
-        Row(widths, head, h);
-      }
-      Row(widths, row(i), h);
-    }
-  }
-
-  void Chart(const RefusalStats& stats, int setCount);
-  void Signatures();
-
- private:
-  double Mm(double v) const { return v * k_; }
-  QRectF Px(const QRectF& mm) const { return QRectF(mm.x() * k_, mm.y() * k_, mm.width() * k_, mm.height() * k_); }
-
-  QFont Font(double points, bool bold = false) const {
-    QFont f = base_;
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-  }
-
-  void TextAt(const QRectF& mm, const QString& text, Qt::Alignment align, const QFont& font,
-              const QColor& colour = kInk) {
-    if (!p_ || text.isEmpty()) return;
-    p_->setFont(font);
-    p_->setPen(colour);
-    const QRectF r = Px(mm);
-    const QString shown = QFontMetricsF(font, &dev_).elidedText(text, Qt::ElideRight, r.width());
-    p_->drawText(r, int(align), shown);
-  }
-
-  static constexpr int kWrap = Qt::TextWordWrap | Qt::TextWrapAnywhere;
-
-  // Height in mm that `text` needs wrapped into `widthMm`.
-  double WrappedHeight(const QString& text, double widthMm, const QFont& font) const {
-    if (text.isEmpty()) return 0;
-    const QRectF need = QFontMetricsF(font, &dev_).boundingRect(QRectF(0, 0, Mm(widthMm), 1e6), kWrap, text);
-    return need.height() / k_;
-  }
-
-  void WrappedAt(const QRectF& mm, const QString& text, Qt::Alignment align, const QFont& font, const QColor& colour) {
-    if (!p_ || text.isEmpty()) return;
-    p_->setFont(font);
-    p_->setPen(colour);
-    p_->drawText(Px(mm), int(align) | kWrap, text);
-  }
-
-  void Line(double x1, double y1, double x2, double y2, const QColor& colour, double widthMm,
-            Qt::PenStyle style = Qt::SolidLine) {
-    if (!p_) return;
-    p_->setPen(QPen(colour, Mm(widthMm), style));
-    p_->drawLine(QPointF(Mm(x1), Mm(y1)), QPointF(Mm(x2), Mm(y2)));
-  }
-
-  void NewPage() {
-    PageFooter();
-    if (p_) dev_.newPage();
-    ++page_;
-    PageHeader();
-  }
-
-  void PageHeader() {
-    QString left = QStringLiteral("HX4417 高压开关机械寿命试验台");
-    if (!StationText(test_.Station).isEmpty()) left += QStringLiteral(" · ") + StationText(test_.Station);
-    const QString right = QStringLiteral("报告编号 %1").arg(test_.ReportNumber.isEmpty() ? QStringLiteral("未编号")
-                                                                                        : test_.ReportNumber);
-    TextAt(QRectF(0, 0, widthMm_ / 2, 6), left, Qt::AlignLeft | Qt::AlignVCenter, Font(8), QColor(0x50, 0x50, 0x50));
-    TextAt(QRectF(widthMm_ / 2, 0, widthMm_ / 2, 6), right, Qt::AlignRight | Qt::AlignVCenter, Font(8),
-           QColor(0x50, 0x50, 0x50));
-    Line(0, 7, widthMm_, 7, kGrid, 0.25);
-    y_ = kHeaderBand;
-  }
-
-  void PageFooter() {
-    const double top = heightMm_ - 6;
-    Line(0, top - 1, widthMm_, top - 1, kGrid, 0.25);
-    const QFont f = Font(8);
-    TextAt(QRectF(0, top, widthMm_ / 3, 6), QStringLiteral("生成时间 ") + options_.Made.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-           Qt::AlignLeft | Qt::AlignVCenter, f, QColor(0x50, 0x50, 0x50));
-    TextAt(QRectF(widthMm_ / 3, top, widthMm_ / 3, 6), QStringLiteral("第 %1 页 / 共 %2 页").arg(page_).arg(pages_),
-           Qt::AlignCenter, f, QColor(0x50, 0x50, 0x50));
-  }
-
-  QPagedPaintDevice& dev_;
-  QPainter* p_;
-  const SavedTest& test_;
-  const ReportOptions& options_;
-  int pages_;
-  int page_ = 1;
-  double k_ = 1, widthMm_ = 0, heightMm_ = 0, y_ = 0;
-  QFont base_;
-};
 
 // A round step for an axis: 1, 2 or 5 times a power of ten, at least 1.
 double NiceStep(double range, int ticks) {
@@ -242,10 +52,12 @@ double NiceStep(double range, int ticks) {
   return 10 * p;
 }
 
-void Layout::Chart(const RefusalStats& stats, int setCount) {
+// Refusals along the count axis: stacked bars of whole blocks, a tick per refused action.
+void Chart(ReportLayout& L, const RefusalStats& stats, int setCount) {
   const double h = 62;
-  Ensure(h);
-  const QRectF plot(14, y_ + 8, widthMm_ - 18, h - 22);  // mm
+  L.Ensure(h);
+  const double top = L.Top();
+  const QRectF plot(14, top + 8, L.Width() - 18, h - 22);  // mm
   const int axisMax = std::max({stats.EndCount, setCount, 1});
   // Bars of whole blocks; at most 50 bars however long the test.
   const int blocksPerBar = std::max(1, int(std::ceil(double(stats.Blocks.size()) / 50.0)));
@@ -265,22 +77,22 @@ void Layout::Chart(const RefusalStats& stats, int setCount) {
   auto X = [&](double count) { return plot.left() + plot.width() * std::clamp(count / xMax, 0.0, 1.0); };
   auto Y = [&](double v) { return plot.bottom() - plot.height() * v / yMax; };
 
-  TextAt(QRectF(0, y_, 60, 6), QStringLiteral("拒动作数"), Qt::AlignLeft | Qt::AlignVCenter, Font(8));
+  L.TextAt(QRectF(0, top, 60, 6), QStringLiteral("拒动作数"), Qt::AlignLeft | Qt::AlignVCenter, L.Font(8));
   // Legend.
   const struct {
     QColor c;
     const char16_t* t;
   } legend[] = {{kRefusedClose, u"拒合"}, {kRefusedOpen, u"拒分"}};
-  double lx = widthMm_ - 44;
+  double lx = L.Width() - 44;
   for (const auto& l : legend) {
-    if (p_) p_->fillRect(Px(QRectF(lx, y_ + 1.5, 4, 3)), l.c);
-    TextAt(QRectF(lx + 5, y_, 14, 6), QString::fromUtf16(l.t), Qt::AlignLeft | Qt::AlignVCenter, Font(8));
+    L.Fill(QRectF(lx, top + 1.5, 4, 3), l.c);
+    L.TextAt(QRectF(lx + 5, top, 14, 6), QString::fromUtf16(l.t), Qt::AlignLeft | Qt::AlignVCenter, L.Font(8));
     lx += 20;
   }
   // Grid and y labels.
   for (double v = 0; v <= yMax + 1e-9; v += yStep) {
-    Line(plot.left(), Y(v), plot.right(), Y(v), QColor(0xD0, 0xD0, 0xD0), 0.15);
-    TextAt(QRectF(0, Y(v) - 2.5, plot.left() - 1.5, 5), Num(qint64(v)), Qt::AlignRight | Qt::AlignVCenter, Font(7.5));
+    L.Line(plot.left(), Y(v), plot.right(), Y(v), QColor(0xD0, 0xD0, 0xD0), 0.15);
+    L.TextAt(QRectF(0, Y(v) - 2.5, plot.left() - 1.5, 5), Num(qint64(v)), Qt::AlignRight | Qt::AlignVCenter, L.Font(7.5));
   }
   // Bars, stacked: refused closings below, refused openings above.
   for (int i = 0; i < bars; ++i) {
@@ -292,22 +104,18 @@ void Layout::Chart(const RefusalStats& stats, int setCount) {
     double base = 0;
     for (int kind = 0; kind < 2; ++kind) {
       const int n = bar[i][kind];
-      if (n == 0 || !p_) {
-        base += n;
-        continue;
-      }
-      p_->fillRect(Px(QRectF(QPointF(x0 + gap, Y(base + n)), QPointF(x1 - gap, Y(base)))),
-                   kind == 0 ? kRefusedClose : kRefusedOpen);
+      if (n > 0)
+        L.Fill(QRectF(QPointF(x0 + gap, Y(base + n)), QPointF(x1 - gap, Y(base))), kind == 0 ? kRefusedClose : kRefusedOpen);
       base += n;
     }
   }
   // Axes and x labels.
-  Line(plot.left(), plot.top(), plot.left(), plot.bottom(), kInk, 0.3);
-  Line(plot.left(), plot.bottom(), plot.right(), plot.bottom(), kInk, 0.3);
+  L.Line(plot.left(), plot.top(), plot.left(), plot.bottom(), kInk, 0.3);
+  L.Line(plot.left(), plot.bottom(), plot.right(), plot.bottom(), kInk, 0.3);
   const double xStep = NiceStep(xMax, 8);
   for (double v = 0; v <= xMax + 1e-9; v += xStep) {
-    Line(X(v), plot.bottom(), X(v), plot.bottom() + 1.2, kInk, 0.3);
-    TextAt(QRectF(X(v) - 10, plot.bottom() + 1.5, 20, 4.5), Num(qint64(v)), Qt::AlignCenter, Font(7.5));
+    L.Line(X(v), plot.bottom(), X(v), plot.bottom() + 1.2, kInk, 0.3);
+    L.TextAt(QRectF(X(v) - 10, plot.bottom() + 1.5, 20, 4.5), Num(qint64(v)), Qt::AlignCenter, L.Font(7.5));
   }
   // Each refused action as a tick under the axis, where it happened.
   for (const SavedAction* a : stats.Refused) {
@@ -316,46 +124,21 @@ void Layout::Chart(const RefusalStats& stats, int setCount) {
       close |= m == Refusal::Close;
       open |= m == Refusal::Open;
     }
-    Line(X(a->Count), plot.bottom() + 6.5, X(a->Count), plot.bottom() + 9,
+    L.Line(X(a->Count), plot.bottom() + 6.5, X(a->Count), plot.bottom() + 9,
          close ? kRefusedClose : open ? kRefusedOpen : kRefusedOther, 0.25);
   }
   if (setCount > 0 && setCount < xMax) {
-    Line(X(setCount), plot.top(), X(setCount), plot.bottom(), kInk, 0.25, Qt::DashLine);
-    TextAt(QRectF(X(setCount) - 25, plot.top() - 5, 24, 4.5), QStringLiteral("设定次数"), Qt::AlignRight | Qt::AlignVCenter,
-           Font(7.5));
+    L.Line(X(setCount), plot.top(), X(setCount), plot.bottom(), kInk, 0.25, Qt::DashLine);
+    L.TextAt(QRectF(X(setCount) - 25, plot.top() - 5, 24, 4.5), QStringLiteral("设定次数"), Qt::AlignRight | Qt::AlignVCenter,
+           L.Font(7.5));
   }
-  TextAt(QRectF(plot.left(), plot.bottom() + 9.5, plot.width(), 4.5),
+  L.TextAt(QRectF(plot.left(), plot.bottom() + 9.5, plot.width(), 4.5),
          QStringLiteral("动作次数（每柱 %1 次；轴下短线为每一次拒动作）").arg(blocksPerBar * kBlockSize), Qt::AlignCenter,
-         Font(7.5));
+         L.Font(7.5));
   if (stats.RefusedActions == 0)
-    TextAt(plot, stats.UnjudgedActions == 0 ? QStringLiteral("无拒动作") : QStringLiteral("已判定的动作中无拒动作"),
-           Qt::AlignCenter, Font(11, true), QColor(0x60, 0x60, 0x60));
-  y_ += h;
-}
-
-void Layout::Signatures() {
-  constexpr double kBox = 22;  // room to sign
-  Ensure(4 + 10 + kRow + kBox);
-  Space(4);
-  TextAt(QRectF(0, y_, widthMm_, 7), QStringLiteral("签字"), Qt::AlignLeft | Qt::AlignVCenter, Font(11, true));
-  Line(0, y_ + 7.5, widthMm_, y_ + 7.5, kInk, 0.35);
-  y_ += 10;
-  const double w = widthMm_ / 3;
-  const std::vector<double> widths = {w, w, w};
-  Row(widths, {{QStringLiteral("试验员"), true, 1, kInk, true, Qt::AlignCenter},
-               {QStringLiteral("审核员"), true, 1, kInk, true, Qt::AlignCenter},
-               {QStringLiteral("批准"), true, 1, kInk, true, Qt::AlignCenter}});
-  const double boxTop = y_;
-  for (int i = 0; i < 3; ++i) {
-    if (p_) {
-      p_->setPen(QPen(kGrid, Mm(0.2)));
-      p_->drawRect(Px(QRectF(i * w, boxTop, w, kBox)));
-    }
-    TextAt(QRectF(i * w + 3, boxTop + 2, w - 6, 6), QStringLiteral("签字："), Qt::AlignLeft | Qt::AlignVCenter, Font(9.5));
-    TextAt(QRectF(i * w + 3, boxTop + kBox - 8, w - 6, 6), QStringLiteral("日期：       年     月     日"),
-           Qt::AlignLeft | Qt::AlignVCenter, Font(9.5));
-  }
-  y_ = boxTop + kBox;
+    L.TextAt(plot, stats.UnjudgedActions == 0 ? QStringLiteral("无拒动作") : QStringLiteral("已判定的动作中无拒动作"),
+           Qt::AlignCenter, L.Font(11, true), QColor(0x60, 0x60, 0x60));
+  L.Space(h);
 }
 
 QString BreakCell(const SavedAction& a, int b) {
@@ -377,12 +160,12 @@ QString FoundByText(const SavedAction& a) {
   return ways.join(QStringLiteral("、"));
 }
 
-void Paint(Layout& L, const SavedTest& t, const ReportOptions& options) {
+void Paint(ReportLayout& L, const SavedTest& t, const ReportOptions& options) {
   const RefusalStats st = ComputeRefusalStats(t);
   const bool life = IsLifeMode(t.Mode);
   const int set = SetCount(t.Mode, t.Params);
   const double W = L.Width();
-  using Cell = Layout::Cell;
+  using Cell = ReportLayout::Cell;
   int section = 0;
   auto numbered = [&section](const QString& title) {
     static const QString kNumbers = QStringLiteral("一二三四五六七八九");
@@ -453,7 +236,7 @@ void Paint(Layout& L, const SavedTest& t, const ReportOptions& options) {
 
   if (life) {
     L.Section(numbered(QStringLiteral("拒动作沿动作次数的分布")));
-    L.Chart(st, set);
+    Chart(L, st, set);
     L.Space(4);
 
     L.Section(numbered(QStringLiteral("分段统计（每 %1 次）").arg(kBlockSize)));
@@ -512,17 +295,10 @@ void Paint(Layout& L, const SavedTest& t, const ReportOptions& options) {
 }  // namespace
 
 int PaintReport(QPagedPaintDevice& device, const SavedTest& test, const ReportOptions& options) {
-  // First pass only counts the pages, so every footer can say "of N".
-  Layout dry(device, nullptr, test, options, 0);
-  Paint(dry, test, options);
-  const int pages = dry.Finish();
-  QPainter painter(&device);
-  painter.setRenderHint(QPainter::Antialiasing);
-  Layout layout(device, &painter, test, options, pages);
-  Paint(layout, test, options);
-  layout.Finish();
-  painter.end();
-  return pages;
+  QString left = QStringLiteral("HX4417 高压开关机械寿命试验台");
+  if (!StationText(test.Station).isEmpty()) left += QStringLiteral(" · ") + StationText(test.Station);
+  return PaintPages(device, {left, test.ReportNumber, options.Made},
+                    [&](ReportLayout& L) { Paint(L, test, options); });
 }
 
 }  // namespace rig

@@ -137,11 +137,15 @@ QString ProposedFileName(const SavedTest& test, const QString& what, const QStri
     const QDateTime start = StoredDateTime(test.StartText);
     if (start.isValid()) name += QLatin1Char('_') + start.toString(QStringLiteral("yyyyMMdd-HHmmss"));
   }
+  return SafeFileName(name) + QLatin1Char('_') + what + QLatin1Char('.') + suffix;
+}
+
+QString SafeFileName(QString name) {
   static const QString kBad = QStringLiteral("\\/:*?\"<>|");
   for (QChar& c : name) {
     if (kBad.contains(c) || c.unicode() < 0x20) c = QLatin1Char('_');
   }
-  return name + QLatin1Char('_') + what + QLatin1Char('.') + suffix;
+  return name;
 }
 
 }  // namespace rig

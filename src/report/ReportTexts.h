@@ -56,5 +56,7 @@ QString StationWithAreaText(int station, const QString& workArea);
 // (else the factory number and start time), characters no file system takes
 // replaced: "HX4417-00042_报告.pdf", "F07_20181107-140509_报告.pdf".
 QString ProposedFileName(const SavedTest& test, const QString& what, const QString& suffix);
+// `name` with the characters no file system takes replaced by "_".
+QString SafeFileName(QString name);
 
 }  // namespace rig

@@ -1,7 +1,5 @@
 #include "report/XlsxExport.h"
 
-#include <xlsxwriter.h>
-
 #include <QDir>
 #include <algorithm>
 
@@ -9,90 +7,24 @@
 #include "report/RefusalStats.h"
 #include "report/ReportTexts.h"
 #include "report/SafeWrite.h"
+#include "report/XlsxWorkbook.h"
 #include "storage/ModeTexts.h"
 
 namespace rig {
 namespace {
 
-// One workbook being written; closed (and so written out) exactly once.
-class Workbook {
- public:
-  Workbook(const QString& path, const QString& target) : target_(target) {
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;  // rows go to disk as written: 128,000 actions stay small
-    book_ = workbook_new_opt(QFile::encodeName(path).constData(), &options);
-    if (!book_) throw ReportError{CannotWrite(target, QStringLiteral("无法创建工作簿"))};
-  }
-  ~Workbook() {
-    if (book_) workbook_close(book_);  // only on the way out after a fault; the file is thrown away
-  }
-  lxw_workbook* operator->() const { return book_; }
-  lxw_workbook* get() const { return book_; }
-  lxw_worksheet* Sheet(const char* name) { return workbook_add_worksheet(book_, name); }
-  lxw_format* Format() { return workbook_add_format(book_); }
-  // Bold on light blue, thin border: the header line of every sheet.
-  lxw_format* HeaderFormat() {
-    lxw_format* f = Format();
-    format_set_bold(f);
-    format_set_bg_color(f, 0xD9E1F2);
-    format_set_border(f, LXW_BORDER_THIN);
-    return f;
-  }
-  void Close() {
-    const lxw_error e = workbook_close(book_);
-    book_ = nullptr;
-    if (e != LXW_NO_ERROR) throw ReportError{CannotWrite(target_, QString::fromUtf8(lxw_strerror(e)))};
-  }
-
- private:
-  QString target_;
-  lxw_workbook* book_ = nullptr;
-};
-
-void Text(lxw_worksheet* s, int row, int col, const QString& text, lxw_format* f = nullptr) {
-  if (text.isEmpty() && !f) return;
-  worksheet_write_string(s, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), text.toUtf8().constData(), f);
-}
-
-void Number(lxw_worksheet* s, int row, int col, double v, lxw_format* f = nullptr) {
-  worksheet_write_number(s, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), v, f);
-}
-
-void HeaderRow(lxw_worksheet* s, int row, const QStringList& captions, lxw_format* f) {
-  for (int c = 0; c < captions.size(); ++c) Text(s, row, c, captions[c], f);
-}
-
-// A stored date-time as a date cell; a text that is none stays a text.
-void DateTime(lxw_worksheet* s, int row, int col, const QString& text, lxw_format* dateFormat) {
-  const QDateTime t = StoredDateTime(text);
-  if (!t.isValid()) return Text(s, row, col, text);
-  lxw_datetime d{t.date().year(), t.date().month(), t.date().day(), t.time().hour(), t.time().minute(),
-                 double(t.time().second())};
-  worksheet_write_datetime(s, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col), &d, dateFormat);
-}
-
-lxw_format* DateFormat(Workbook& book) {
-  lxw_format* f = book.Format();
-  format_set_num_format(f, "yyyy-mm-dd hh:mm:ss");
-  format_set_align(f, LXW_ALIGN_LEFT);
-  return f;
-}
-
 void WriteSummarySheet(Workbook& book, lxw_worksheet* s, const SavedTest& t, const RefusalStats& st) {
-  lxw_format* bold = book.Format();
-  format_set_bold(bold);
+  lxw_format* bold = book.BoldFormat();
   lxw_format* head = book.HeaderFormat();
-  lxw_format* date = DateFormat(book);
-  lxw_format* wrap = book.Format();  // entered texts: wrapped, never cut
-  format_set_text_wrap(wrap);
-  format_set_align(wrap, LXW_ALIGN_VERTICAL_TOP);
+  lxw_format* date = book.DateFormat();
+  lxw_format* wrap = book.WrapFormat();
   worksheet_set_column(s, 0, 0, 18, nullptr);
   worksheet_set_column(s, 1, 1, 40, nullptr);
   worksheet_set_column(s, 2, 4, 16, nullptr);
 
   const bool life = IsLifeMode(t.Mode);
   int r = 0;
-  Text(s, r++, 0, life ? QStringLiteral("高压开关机械寿命试验汇总") : QStringLiteral("高压开关机械操作试验汇总"), bold);
+  XlsxText(s, r++, 0, life ? QStringLiteral("高压开关机械寿命试验汇总") : QStringLiteral("高压开关机械操作试验汇总"), bold);
   ++r;
   int lastActionNo = 0;
   for (const SavedAction& a : t.Actions) lastActionNo = std::max(lastActionNo, a.ActionNo);
@@ -108,15 +40,15 @@ void WriteSummarySheet(Workbook& book, lxw_worksheet* s, const SavedTest& t, con
       {QStringLiteral("完成情况"), CompletionText(t.Mode, t.Params, life ? st.EndCount : t.CountDone, lastActionNo)},
   };
   for (const auto& [key, value] : texts) {
-    Text(s, r, 0, key, bold);
-    Text(s, r++, 1, value, wrap);
+    XlsxText(s, r, 0, key, bold);
+    XlsxText(s, r++, 1, value, wrap);
   }
-  Text(s, r, 0, QStringLiteral("开始时间"), bold);
-  DateTime(s, r++, 1, t.StartText, date);
-  Text(s, r, 0, QStringLiteral("结束时间"), bold);
-  DateTime(s, r++, 1, t.EndText, date);
-  Text(s, r, 0, QStringLiteral("试验时长"), bold);
-  Text(s, r++, 1, DurationText(t.StartText, t.EndText));
+  XlsxText(s, r, 0, QStringLiteral("开始时间"), bold);
+  XlsxDateTime(s, r++, 1, t.StartText, date);
+  XlsxText(s, r, 0, QStringLiteral("结束时间"), bold);
+  XlsxDateTime(s, r++, 1, t.EndText, date);
+  XlsxText(s, r, 0, QStringLiteral("试验时长"), bold);
+  XlsxText(s, r++, 1, DurationText(t.StartText, t.EndText));
   const int set = SetCount(t.Mode, t.Params);
   const std::pair<QString, double> numbers[] = {
       {QStringLiteral("试验编号"), double(t.AutoId)},
@@ -127,40 +59,40 @@ void WriteSummarySheet(Workbook& book, lxw_worksheet* s, const SavedTest& t, con
       {QStringLiteral("首次拒动作时次数"), double(st.FirstRefusalCount)},
   };
   for (const auto& [key, value] : numbers) {
-    Text(s, r, 0, key, bold);
-    if (value >= 0) Number(s, r, 1, value);
-    else Text(s, r, 1, QStringLiteral("-"));
+    XlsxText(s, r, 0, key, bold);
+    if (value >= 0) XlsxNumber(s, r, 1, value);
+    else XlsxText(s, r, 1, QStringLiteral("-"));
     ++r;
   }
   ++r;
-  HeaderRow(s, r++, {QStringLiteral("参数"), QStringLiteral("值"), QStringLiteral("单位"), QStringLiteral("说明")}, head);
+  XlsxHeaderRow(s, r++, {QStringLiteral("参数"), QStringLiteral("值"), QStringLiteral("单位"), QStringLiteral("说明")}, head);
   for (const ParameterText& p : ModeParameters(t.Mode, t.Params)) {
-    Text(s, r, 0, p.Caption);
-    Number(s, r, 1, p.Value);
-    Text(s, r, 2, p.Unit);
-    Text(s, r++, 3, p.Where);
+    XlsxText(s, r, 0, p.Caption);
+    XlsxNumber(s, r, 1, p.Value);
+    XlsxText(s, r, 2, p.Unit);
+    XlsxText(s, r++, 3, p.Where);
   }
   ++r;
-  HeaderRow(s, r++, {QStringLiteral("断口"), QStringLiteral("拒合"), QStringLiteral("拒分"), QStringLiteral("首次拒动作时次数")}, head);
+  XlsxHeaderRow(s, r++, {QStringLiteral("断口"), QStringLiteral("拒合"), QStringLiteral("拒分"), QStringLiteral("首次拒动作时次数")}, head);
   const char* names[3] = {"A1", "B1", "C1"};
   for (int b = 0; b < 3; ++b) {
-    Text(s, r, 0, QString::fromLatin1(names[b]));
-    Number(s, r, 1, st.Breaks[b].Closings);
-    Number(s, r, 2, st.Breaks[b].Openings);
-    if (st.Breaks[b].FirstCount >= 0) Number(s, r, 3, st.Breaks[b].FirstCount);
-    else Text(s, r, 3, QStringLiteral("-"));
+    XlsxText(s, r, 0, QString::fromLatin1(names[b]));
+    XlsxNumber(s, r, 1, st.Breaks[b].Closings);
+    XlsxNumber(s, r, 2, st.Breaks[b].Openings);
+    if (st.Breaks[b].FirstCount >= 0) XlsxNumber(s, r, 3, st.Breaks[b].FirstCount);
+    else XlsxText(s, r, 3, QStringLiteral("-"));
     ++r;
   }
-  for (const QString& line : JudgementTexts(t, st)) Text(s, r++, 0, line);
+  for (const QString& line : JudgementTexts(t, st)) XlsxText(s, r++, 0, line);
   if (!life) return;  // an operation test runs its sequence once: no blocks
   ++r;
-  Text(s, r++, 0, CountMeaningText(t.Mode) + QStringLiteral("；末段止于试验结束时的次数 %1。").arg(st.EndCount));
-  HeaderRow(s, r++, {QStringLiteral("次数段"), QStringLiteral("动作数"), QStringLiteral("拒合"), QStringLiteral("拒分")}, head);
+  XlsxText(s, r++, 0, CountMeaningText(t.Mode) + QStringLiteral("；末段止于试验结束时的次数 %1。").arg(st.EndCount));
+  XlsxHeaderRow(s, r++, {QStringLiteral("次数段"), QStringLiteral("动作数"), QStringLiteral("拒合"), QStringLiteral("拒分")}, head);
   for (const CountBlock& b : st.Blocks) {
-    Text(s, r, 0, QStringLiteral("%1–%2").arg(b.FirstCount).arg(b.LastCount));
-    Number(s, r, 1, b.Actions);
-    Number(s, r, 2, b.RefusedClosings);
-    Number(s, r, 3, b.RefusedOpenings);
+    XlsxText(s, r, 0, QStringLiteral("%1–%2").arg(b.FirstCount).arg(b.LastCount));
+    XlsxNumber(s, r, 1, b.Actions);
+    XlsxNumber(s, r, 2, b.RefusedClosings);
+    XlsxNumber(s, r, 3, b.RefusedOpenings);
     ++r;
   }
 }
@@ -175,7 +107,7 @@ void WriteActionsSheet(Workbook& book, lxw_worksheet* s, const SavedTest& t, con
   format_set_bold(mark);
   worksheet_set_column(s, 0, 10, 10, nullptr);
   worksheet_freeze_panes(s, 1, 0);
-  HeaderRow(s, 0, ActionColumns(), head);
+  XlsxHeaderRow(s, 0, ActionColumns(), head);
 
   const QByteArray closed = QStringLiteral("合").toUtf8(), open = QStringLiteral("分").toUtf8();
   QByteArray marks[4];
@@ -215,8 +147,8 @@ void WriteActionsXlsx(const SavedTest& test, const QString& path, const ReportPr
   const RefusalStats stats = ComputeRefusalStats(test);
   WriteThroughTempFile(path, [&](const QString& temp) {
     Workbook book(temp, path);
-    lxw_worksheet* summary = book.Sheet(kSummarySheet);
-    lxw_worksheet* actions = book.Sheet(kActionsSheet);
+    lxw_worksheet* summary = book.Sheet(QString::fromUtf8(kSummarySheet));
+    lxw_worksheet* actions = book.Sheet(QString::fromUtf8(kActionsSheet));
     WriteSummarySheet(book, summary, test, stats);
     WriteActionsSheet(book, actions, test, progress);
     book.Close();
@@ -226,22 +158,22 @@ void WriteActionsXlsx(const SavedTest& test, const QString& path, const ReportPr
 void WriteSearchXlsx(const std::vector<SearchRow>& rows, const QString& path) {
   WriteThroughTempFile(path, [&](const QString& temp) {
     Workbook book(temp, path);
-    lxw_worksheet* s = book.Sheet(kSearchSheet);
+    lxw_worksheet* s = book.Sheet(QString::fromUtf8(kSearchSheet));
     lxw_format* head = book.HeaderFormat();
     worksheet_set_column(s, 0, 9, 14, nullptr);
     worksheet_set_column(s, 2, 4, 20, nullptr);
     worksheet_freeze_panes(s, 1, 0);
-    lxw_format* date = DateFormat(book);
-    HeaderRow(s, 0, SearchColumns(), head);
+    lxw_format* date = book.DateFormat();
+    XlsxHeaderRow(s, 0, SearchColumns(), head);
     int r = 1;
     for (const SearchRow& row : rows) {
       const QStringList cells = SearchRowCells(row);
       for (int c = 0; c < cells.size(); ++c) {
         bool number = false;
         const qlonglong value = cells[c].toLongLong(&number);
-        if (c == 2 || c == 3) DateTime(s, r, c, cells[c], date);  // start and end
-        else if (number && (c == 5 || c == 6 || c == 9)) Number(s, r, c, double(value));  // counts, 编号
-        else Text(s, r, c, cells[c]);
+        if (c == 2 || c == 3) XlsxDateTime(s, r, c, cells[c], date);  // start and end
+        else if (number && (c == 5 || c == 6 || c == 9)) XlsxNumber(s, r, c, double(value));  // counts, 编号
+        else XlsxText(s, r, c, cells[c]);
       }
       ++r;
     }

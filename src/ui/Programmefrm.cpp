@@ -20,9 +20,12 @@
 
 #include "core/Notifier.h"
 #include "endurance/ProgrammeRunner.h"
+#include "endurance/ProgrammeExport.h"
 #include "endurance/ProgrammeReport.h"
 #include "endurance/ProgrammeTexts.h"
 #include "report/ReportError.h"
+#include "storage/SQLiteException.h"
+#include "ui/MeasurementImportDialog.h"
 #include "testing/TestModes.h"
 
 namespace rig {
@@ -129,7 +132,11 @@ TfrmProgramme::TfrmProgramme(TProgrammeRunner& runner, INotifier& notifier, QWid
   end_->setObjectName(QStringLiteral("EndProgramme"));
   report_ = new QPushButton(QStringLiteral("导出报告…"), this);
   report_->setObjectName(QStringLiteral("ProgrammeReport"));
-  for (QPushButton* b : {confirm_, start_, inspect_, end_, report_}) run->addWidget(b);
+  excel_ = new QPushButton(QStringLiteral("导出Excel…"), this);
+  excel_->setObjectName(QStringLiteral("ProgrammeExcel"));
+  csv_ = new QPushButton(QStringLiteral("导出CSV…"), this);
+  csv_->setObjectName(QStringLiteral("ProgrammeCsv"));
+  for (QPushButton* b : {confirm_, start_, inspect_, end_, report_, excel_, csv_}) run->addWidget(b);
   column->addLayout(run);
 
   connect(standard_, &QComboBox::currentIndexChanged, this, [this] { FillClasses(); });
@@ -142,6 +149,8 @@ TfrmProgramme::TfrmProgramme(TProgrammeRunner& runner, INotifier& notifier, QWid
   connect(inspect_, &QPushButton::clicked, this, &TfrmProgramme::InspectClick);
   connect(end_, &QPushButton::clicked, this, &TfrmProgramme::EndClick);
   connect(report_, &QPushButton::clicked, this, &TfrmProgramme::ReportClick);
+  connect(excel_, &QPushButton::clicked, this, &TfrmProgramme::ExcelClick);
+  connect(csv_, &QPushButton::clicked, this, &TfrmProgramme::CsvClick);
   auto* timer = new QTimer(this);
   connect(timer, &QTimer::timeout, this, &TfrmProgramme::Refresh);
   timer->start(500);
@@ -252,7 +261,7 @@ void TfrmProgramme::StartBlockClick() { Say(runner_.StartNextBlock()); }
 void TfrmProgramme::InspectClick() {
   const Programme* p = runner_.Current() ? &*runner_.Current() : nullptr;
   if (!p || NextStep(*p).Kind != StepKind::Inspect) return Say(QStringLiteral("现在没有要记录的检查"));
-  if (std::optional<Inspection> i = AskInspection(NextStep(*p).Block, this)) Say(runner_.RecordInspection(*i));
+  if (std::optional<Inspection> i = AskInspection(NextStep(*p).Block, runner_.Storage().ExeDir(), notifier_, this)) Say(runner_.RecordInspection(*i));
 }
 
 void TfrmProgramme::EndClick() {
@@ -260,18 +269,40 @@ void TfrmProgramme::EndClick() {
   Say(runner_.End());
 }
 
-void TfrmProgramme::ReportClick() {
+void TfrmProgramme::Export(const QString& caption, const QString& what, const QString& suffix, const QString& filter,
+                           const std::function<void(const Programme&, const QString&, const QString&)>& write) {
   if (!runner_.Current()) return Say(QStringLiteral("没有试验方案"));
-  const Programme& p = *runner_.Current();
-  const QString path = QFileDialog::getSaveFileName(
-      this, QStringLiteral("导出试验方案报告"), QStringLiteral("%1_%2_方案报告.pdf").arg(p.Identity.SwitchModel, p.Identity.FactoryNumber),
-      QStringLiteral("PDF (*.pdf)"));
+  const Programme p = *runner_.Current();
+  QString number;
+  try {
+    number = runner_.Storage().GiveReportNumber(p.Id);
+  } catch (const ESQLiteException& e) {
+    return Say(QStringLiteral("无法给出报告编号：%1").arg(e.Message()));
+  }
+  const QString path = QFileDialog::getSaveFileName(this, caption, ProgrammeFileName(number, what, suffix), filter);
   if (path.isEmpty()) return;
   try {
-    WriteProgrammeReport(p, path);
+    write(p, number, path);
   } catch (const ReportError& e) {
     Say(e.Message);
   }
+}
+
+void TfrmProgramme::ReportClick() {
+  Export(QStringLiteral("导出试验方案报告"), QStringLiteral("方案报告"), QStringLiteral("pdf"), QStringLiteral("PDF 文件 (*.pdf)"),
+         [](const Programme& p, const QString& number, const QString& path) {
+           WriteProgrammeReport(p, path, {number, QDateTime::currentDateTime()});
+         });
+}
+
+void TfrmProgramme::ExcelClick() {
+  Export(QStringLiteral("导出试验方案记录"), QStringLiteral("方案记录"), QStringLiteral("xlsx"),
+         QStringLiteral("Excel 工作簿 (*.xlsx)"), WriteProgrammeXlsx);
+}
+
+void TfrmProgramme::CsvClick() {
+  Export(QStringLiteral("导出试验方案记录"), QStringLiteral("方案记录"), QStringLiteral("csv"), QStringLiteral("CSV 文件 (*.csv)"),
+         WriteProgrammeCsv);
 }
 
 void TfrmProgramme::Refresh() {
@@ -287,7 +318,7 @@ void TfrmProgramme::Refresh() {
   start_->setEnabled(startable);
   inspect_->setEnabled(step == StepKind::Inspect);
   end_->setEnabled(taken && step != StepKind::Running && step != StepKind::Ended);
-  report_->setEnabled(taken);
+  for (QPushButton* b : {report_, excel_, csv_}) b->setEnabled(taken);
   if (taken) {
     const Programme& p = *runner_.Current();
     for (int r = 0; r < blocks_->rowCount() && r < static_cast<int>(p.Blocks.size()); ++r)
@@ -297,7 +328,7 @@ void TfrmProgramme::Refresh() {
   }
 }
 
-std::optional<Inspection> AskInspection(int block, QWidget* parent) {
+std::optional<Inspection> AskInspection(int block, const QString& exeDir, INotifier& notifier, QWidget* parent) {
   QDialog d(parent);
   d.setObjectName(QStringLiteral("frmInspection"));
   d.setWindowTitle(QStringLiteral("第%1段后的检查").arg(block));
@@ -324,6 +355,14 @@ std::optional<Inspection> AskInspection(int block, QWidget* parent) {
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 2; ++c) measured->setItem(r, c, new QTableWidgetItem(QString::fromUtf16(usual[r][c])));
   form->addRow(QStringLiteral("测量（可选）"), measured);
+  auto* import = new QPushButton(QStringLiteral("从CSV导入…"), &d);
+  import->setObjectName(QStringLiteral("ImportMeasurements"));
+  form->addRow(QString(), import);
+  QObject::connect(import, &QPushButton::clicked, &d, [&] {
+    const QString path = QFileDialog::getOpenFileName(&d, QStringLiteral("从CSV导入测量"), exeDir,
+                                                      QStringLiteral("CSV 文件 (*.csv *.txt);;所有文件 (*)"));
+    if (!path.isEmpty()) ImportMeasurementFile(path, *measured, exeDir, notifier, &d);
+  });
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &d);
   form->addRow(buttons);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);

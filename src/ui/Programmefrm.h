@@ -5,6 +5,7 @@
 // recorded after it. Modeless, so the station stays in view; every button is
 // one call into the station's TProgrammeRunner.
 #include <QDialog>
+#include <functional>
 
 #include "endurance/Programme.h"
 
@@ -39,12 +40,18 @@ class TfrmProgramme : public QDialog {
   void InspectClick();        // 记录检查…
   void EndClick();            // 结束方案
   void ReportClick();         // 导出报告…
+  void ExcelClick();          // 导出Excel…
+  void CsvClick();            // 导出CSV…
   void Refresh();             // the status line and which buttons work
 
  private:
   void FillClasses();
   void AddBlockRow(const ProgrammeBlock& b);
   void Say(const QString& why);
+  // Asks where to write the programme's `what` (proposed "NUMBER_what.suffix")
+  // and writes it with `write`; a fault is told, naming the file.
+  void Export(const QString& caption, const QString& what, const QString& suffix, const QString& filter,
+              const std::function<void(const Programme&, const QString& number, const QString& path)>& write);
 
   TProgrammeRunner& runner_;
   INotifier& notifier_;
@@ -64,9 +71,13 @@ class TfrmProgramme : public QDialog {
   QPushButton* inspect_ = nullptr;
   QPushButton* end_ = nullptr;
   QPushButton* report_ = nullptr;
+  QPushButton* excel_ = nullptr;
+  QPushButton* csv_ = nullptr;
 };
 
-// The inspection after block `block`, asked of the operator; nothing when cancelled.
-std::optional<Inspection> AskInspection(int block, QWidget* parent);
+// The inspection after block `block`, asked of the operator; nothing when
+// cancelled. Its measurements may be read from an analyser's CSV file, the
+// columns mapped as Config.ini under `exeDir` keeps them.
+std::optional<Inspection> AskInspection(int block, const QString& exeDir, INotifier& notifier, QWidget* parent);
 
 }  // namespace rig

@@ -103,6 +103,10 @@ TEST(ReportOutput, PdfStatesWhatTheDetailFileHolds) {
                              rig::RefusalOptionText(c.Test.Ignore), QStringLiteral("试验员"), QStringLiteral("审核员"),
                              c.Completion, QStringLiteral("报告编号：HX4417-00001")})
       EXPECT_TRUE(flat.contains(s)) << s.toStdString();
+    // The end mark is the last thing before the last page's footer.
+    const QString ending = flat.mid(flat.lastIndexOf(QStringLiteral("审核员")));
+    EXPECT_TRUE(ending.contains(QRegularExpression(QStringLiteral("—— 报告结束 —— .*第 ?(\\d+) ?页 ?/ ?共 ?\\1 ?页 $"))))
+        << ending.toStdString();
     EXPECT_TRUE(NoSpace(flat).contains(NoSpace(c.Judgement))) << c.Judgement.toStdString();
     // Entered texts are wrapped in their cells, never cut: read in reading
     // order, the wrapped lines join up again.
