@@ -37,6 +37,8 @@ class TProgrammeRunner : public IRunObserver {
   // Lets the programme go (it stays stored, to be taken on again).
   void Detach();
   const std::optional<Programme>& Current() const { return programme_; }
+  // Told of every stored change of the programme (the lab's outbox); null: no one.
+  void SetProgrammeSink(IProgrammeSink* sink) { store_.SetSink(sink); }
 
   // Each returns empty when done, else why not; nothing changes then.
   QString ConfirmVoltage(int block, const QString& byWhom);
