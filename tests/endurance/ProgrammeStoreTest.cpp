@@ -8,9 +8,11 @@
 
 #include "endurance/ProgrammeRules.h"
 #include "endurance/ProgrammeStore.h"
+#include "storage/SQLite3.h"
 #include "support/TempDir.h"
 
 #include <QFile>
+#include <QUuid>
 
 namespace rig {
 namespace {
@@ -70,6 +72,46 @@ TEST(ProgrammeStore, EveryFieldReadsBackAsWrittenAndOnlyUnendedOnesAreOffered) {
   ASSERT_EQ(open.size(), 1u);
   EXPECT_EQ(open[0].Id, other.Id);
   EXPECT_EQ(store.Load(p.Id)->Runs.size(), 2u);
+}
+
+// The lab's key is made once and kept; each store counts one revision and
+// tells the sink after the commit. A file from before the key (no such
+// columns) is read as ever and gets them at its next store.
+TEST(ProgrammeStore, EachStoreCountsARevisionUnderAKeyMadeOnceAndTellsTheSink) {
+  struct Heard : IProgrammeSink {
+    std::vector<std::pair<QString, int64_t>> Changes;
+    QString Path;
+    void ProgrammeChanged(const Programme& p) noexcept override {
+      // Committed by now: the file reads what the sink hears.
+      Changes.emplace_back(p.LabId, TProgrammeStore(Path).Load(p.Id)->Revision);
+    }
+  } sink;
+  rigtest::TempDir dir;
+  sink.Path = dir.Path();
+  TProgrammeStore store(dir.Path());
+  Programme p = Sample();
+  store.Save(p);
+  {
+    TSQLiteDatabase old(ProgrammesPath(dir.Path()).toUtf8());
+    old.RunSQL("ALTER TABLE Programme DROP COLUMN LabId");
+    old.RunSQL("ALTER TABLE Programme DROP COLUMN Revision");
+  }
+  Programme q = *store.Load(p.Id);
+  EXPECT_EQ(q.LabId, QString());
+  EXPECT_EQ(q.Revision, 0);
+  store.SetSink(&sink);
+  store.Save(q);
+  Programme stale = q;  // a copy saved again later still counts up from the file
+  store.Save(q);
+  store.Save(stale);
+  Programme fresh = Sample();
+  store.Save(fresh);
+  ASSERT_EQ(sink.Changes.size(), 4u);
+  EXPECT_EQ(QUuid::fromString(q.LabId).isNull(), false);
+  EXPECT_NE(fresh.LabId, q.LabId);
+  const std::vector<std::pair<QString, int64_t>> expected{{q.LabId, 1}, {q.LabId, 2}, {q.LabId, 3}, {fresh.LabId, 1}};
+  EXPECT_EQ(sink.Changes, expected);
+  EXPECT_EQ(store.Load(q.Id)->LabId, q.LabId);
 }
 
 // A child stores generation after generation of one programme (every run's
