@@ -76,10 +76,10 @@ std::unique_ptr<TSQLiteDatabase> Open(const QString& path) {
   db->RunSQL("PRAGMA synchronous=EXTRA");  // a commit outlasts a power cut, its journal's removal too
   for (const char* s : kSchema) db->RunSQL(s);
   // Files from before the lab knew programmes get the lab's key and the count of stores.
-  if (db->QueryTable("SELECT 1 FROM pragma_table_info('Programme') WHERE name='LabId'")->RowCount() == 0) {
-    db->RunSQL("ALTER TABLE Programme ADD COLUMN LabId TEXT");
-    db->RunSQL("ALTER TABLE Programme ADD COLUMN Revision INTEGER NOT NULL DEFAULT 0");
-  }
+  for (const char* column : {"LabId TEXT", "Revision INTEGER NOT NULL DEFAULT 0"})
+    if (db->QueryTable("SELECT 1 FROM pragma_table_info('Programme') WHERE name=?1",
+                       {QByteArray(column).split(' ').front()})->RowCount() == 0)
+      db->RunSQL(QByteArray("ALTER TABLE Programme ADD COLUMN ") + column);
   if (made) SyncFolderOf(path);
   return db;
 }
