@@ -149,10 +149,13 @@ void TProgrammeStore::Save(Programme& p, const std::vector<ActionTime>& times) c
   auto db = Open(ProgrammesPath(exeDir_));
   db->RunSQL("BEGIN IMMEDIATE");
   try {
-    // Counted from the file, not the caller's copy: a revision is never reused.
-    const int64_t revision =
-        (p.Id > 0 ? db->QueryTable("SELECT coalesce(max(Revision), 0) FROM Programme WHERE Id=?1", {p.Id})->ValueInteger(0) : 0) + 1;
-    const QString labId = p.LabId.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : p.LabId;
+    // Counted and keyed from the file, not the caller's copy: a revision is
+    // never reused, a key never made twice.
+    auto stored = db->QueryTable("SELECT coalesce(max(Revision), 0), coalesce(max(LabId), '') FROM Programme WHERE Id=?1",
+                                 {p.Id});
+    const int64_t revision = stored->ValueInteger(0) + 1;
+    QString labId = p.LabId.isEmpty() ? TextOf(*stored, 1) : p.LabId;
+    if (labId.isEmpty()) labId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const ProgrammeIdentity& id = p.Identity;
     const std::optional<ProgrammeFailure>& f = p.Failure;
     SqlParams row{p.Id > 0 ? SqlValue(p.Id) : SqlValue(), int64_t{p.Station}, Text(id.SwitchModel),
