@@ -9,7 +9,6 @@
 
 #include "endurance/ProgrammeRules.h"
 #include "endurance/ProgrammeStore.h"
-#include "lab/LabAdmin.h"
 #include "lab/LabConnection.h"
 #include "lab/LabOutbox.h"
 #include "lab/LabProgrammeUpload.h"
@@ -48,17 +47,6 @@ void Inspect(Programme& p, double closingMs) {
                            {{QStringLiteral("合闸时间"), QStringLiteral("ms"), closingMs, 30, 50, 2}}});
 }
 
-// A login of a rig of its own, its password in `dir`.
-LabSettings RigLogin(LabConnection& admin, const LabSettings& s, const rigtest::TempDir& dir, const QString& rigName) {
-  const QString login = QStringLiteral("rig_p") + QUuid::createUuid().toString(QUuid::Id128).left(10);
-  const QString password = NewPassword();
-  AddRig(admin, login, rigName, password);
-  LabSettings who = rigtest::AsLogin(s, login, dir.Path() + login + QStringLiteral(".pgpass"));
-  who.RigName = rigName;
-  EXPECT_TRUE(WritePasswordFile(who.PassFile, who, password));
-  return who;
-}
-
 ProgrammeSnapshot Snapshot(const QString& rig, Programme p, const QString& labId, int64_t version) {
   p.Id = version;  // any local number
   p.LabId = labId;
@@ -79,10 +67,11 @@ TEST(LabProgrammes, ChangesMadeWhileTheServerIsAwayArriveOnceAsTheLatestVersion)
   ASSERT_GT(server.Info().Port, 0);
   const LabSettings s = rigtest::FreshLabDatabase(server.Info());
   rigtest::TempDir dirA, dirB;
-  LabConnection admin(s);
-  SetUpLab(admin);
-  SaveLabSettings(dirA.Path(), RigLogin(admin, s, dirA, QStringLiteral("一号台")));
-  SaveLabSettings(dirB.Path(), RigLogin(admin, s, dirB, QStringLiteral("二号台")));
+  for (const auto& [dir, rig] : {std::pair{&dirA, QStringLiteral("一号台")}, {&dirB, QStringLiteral("二号台")}}) {
+    LabSettings own = s;
+    own.RigName = rig;
+    SaveLabSettings(dir->Path(), own);
+  }
   LabServiceTiming quick;
   quick.Pauses = {std::chrono::milliseconds(50), std::chrono::milliseconds(400)};
   LabService serviceA(dirA.Path(), quick), serviceB(dirB.Path(), quick);
