@@ -99,6 +99,10 @@ struct BlockRun {
 
 struct Programme {
   int64_t Id = 0;
+  // Its key in the lab database, made when it is first stored; and how many
+  // times it has been stored, so the lab keeps the newest of its snapshots.
+  QString LabId;
+  int64_t Revision = 0;
   int Station = 0;
   ProgrammeIdentity Identity;
   EnduranceStandard Standard = EnduranceStandard::Breaker;

@@ -40,6 +40,8 @@ class TProgrammeRunner : public IRunObserver {
   const std::optional<Programme>& Current() const { return programme_; }
   // Where the programme is kept: its report number, the program folder.
   const TProgrammeStore& Storage() const { return store_; }
+  // Told of every stored change of the programme (the lab's outbox); null: no one.
+  void SetProgrammeSink(IProgrammeSink* sink) { store_.SetSink(sink); }
 
   // Each returns empty when done, else why not; nothing changes then.
   QString ConfirmVoltage(int block, const QString& byWhom);

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUuid>
 
 #include "core/DurableFolder.h"
 #include "storage/ReportNumber.h"
@@ -77,6 +78,11 @@ std::unique_ptr<TSQLiteDatabase> Open(const QString& path) {
   auto db = std::make_unique<TSQLiteDatabase>(path.toUtf8());
   db->RunSQL("PRAGMA synchronous=EXTRA");  // a commit outlasts a power cut, its journal's removal too
   for (const char* s : kSchema) db->RunSQL(s);
+  // Files from before the lab knew programmes get the lab's key and the count of stores.
+  for (const char* column : {"LabId TEXT", "Revision INTEGER NOT NULL DEFAULT 0"})
+    if (db->QueryTable("SELECT 1 FROM pragma_table_info('Programme') WHERE name=?1",
+                       {QByteArray(column).split(' ').front()})->RowCount() == 0)
+      db->RunSQL(QByteArray("ALTER TABLE Programme ADD COLUMN ") + column);
   if (made) SyncFolderOf(path);
   return db;
 }
@@ -108,7 +114,7 @@ void ReadChildren(TSQLiteDatabase& db, Programme& p) {
 const char* kProgrammeColumns =
     "SELECT Id, Station, SwitchModel, FactoryNumber, StationText, OperatorName, Manufacturer, Customer, Remarks,"
     " Standard, ClassName, Target, CreatedAt, EndedAt, FailOperation, FailBlock, FailActionNo, FailBreak, FailKind,"
-    " FailMarked, FailAt, DriftLimit FROM Programme ";
+    " FailMarked, FailAt, DriftLimit, LabId, Revision FROM Programme ";
 
 std::vector<Programme> ReadProgrammes(TSQLiteDatabase& db, const QByteArray& where, const SqlParams& params) {
   std::vector<Programme> out;
@@ -128,6 +134,8 @@ std::vector<Programme> ReadProgrammes(TSQLiteDatabase& db, const QByteArray& whe
                                    static_cast<int32_t>(t->ValueInteger(16)), static_cast<int>(t->ValueInteger(17)),
                                    static_cast<Deviation>(t->ValueInteger(18)), t->ValueInteger(19) != 0, TimeOf(*t, 20)};
     if (!t->ValueText(21).isEmpty()) p.DriftLimit = t->ValueText(21).toDouble();
+    p.LabId = TextOf(*t, 22);
+    p.Revision = t->ValueInteger(23);
     out.push_back(std::move(p));
   }
   for (Programme& p : out) ReadChildren(db, p);
@@ -144,6 +152,13 @@ void TProgrammeStore::Save(Programme& p, const std::vector<ActionTime>& times) c
   auto db = Open(ProgrammesPath(exeDir_));
   db->RunSQL("BEGIN IMMEDIATE");
   try {
+    // Counted and keyed from the file, not the caller's copy: a revision is
+    // never reused, a key never made twice.
+    auto stored = db->QueryTable("SELECT coalesce(max(Revision), 0), coalesce(max(LabId), '') FROM Programme WHERE Id=?1",
+                                 {p.Id});
+    const int64_t revision = stored->ValueInteger(0) + 1;
+    QString labId = p.LabId.isEmpty() ? TextOf(*stored, 1) : p.LabId;
+    if (labId.isEmpty()) labId = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const ProgrammeIdentity& id = p.Identity;
     const std::optional<ProgrammeFailure>& f = p.Failure;
     SqlParams row{p.Id > 0 ? SqlValue(p.Id) : SqlValue(), int64_t{p.Station}, Text(id.SwitchModel),
@@ -159,10 +174,12 @@ void TProgrammeStore::Save(Programme& p, const std::vector<ActionTime>& times) c
       row.resize(row.size() + 7);
     }
     row.emplace_back(p.DriftLimit);
+    row.emplace_back(Text(labId));
+    row.emplace_back(revision);
     db->RunSQL("INSERT OR REPLACE INTO Programme(Id, Station, SwitchModel, FactoryNumber, StationText, OperatorName,"
                " Manufacturer, Customer, Remarks, Standard, ClassName, Target, CreatedAt, EndedAt, FailOperation,"
-               " FailBlock, FailActionNo, FailBreak, FailKind, FailMarked, FailAt, DriftLimit)"
-               " VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17,?18,?19,?20,?21,?22)",
+               " FailBlock, FailActionNo, FailBreak, FailKind, FailMarked, FailAt, DriftLimit, LabId, Revision)"
+               " VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17,?18,?19,?20,?21,?22,?23,?24)",
                row);
     const int64_t pid = p.Id > 0 ? p.Id : sqlite3_last_insert_rowid(db->Handle());
     for (const char* table : {"ProgrammeBlock", "ProgrammeRun", "ProgrammeInspection"})
@@ -193,6 +210,8 @@ void TProgrammeStore::Save(Programme& p, const std::vector<ActionTime>& times) c
     }
     db->RunSQL("COMMIT");
     p.Id = pid;
+    p.LabId = labId;
+    p.Revision = revision;
     for (size_t r = 0; r < p.Runs.size(); ++r) p.Runs[r].Id = static_cast<int64_t>(r + 1);
   } catch (...) {
     try {
@@ -201,6 +220,8 @@ void TProgrammeStore::Save(Programme& p, const std::vector<ActionTime>& times) c
     }
     throw;
   }
+  db.reset();  // closed before anyone else reads it
+  if (sink_) sink_->ProgrammeChanged(p);
 }
 
 std::optional<Programme> TProgrammeStore::Load(int64_t id) const {

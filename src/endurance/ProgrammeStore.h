@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "endurance/Programme.h"
+#include "endurance/ProgrammeSink.h"
 
 namespace rig {
 
@@ -22,8 +23,10 @@ class TProgrammeStore {
   // The program folder: Programmes.db and Config.ini are there.
   const QString& ExeDir() const { return exeDir_; }
 
-  // Writes `p` whole; a programme without an Id gets one. Throws
-  // ESQLiteException when it cannot be stored (nothing of it changes then).
+  // Writes `p` whole; a programme without an Id gets one, one without a
+  // LabId a new uuid; its Revision goes up by one. Throws ESQLiteException
+  // when it cannot be stored (nothing of it changes then). The sink, when
+  // set, hears of it after the commit.
   void Save(Programme& p) const;
   // The same, adding `times` (actions' arrivals) in the same transaction.
   void Save(Programme& p, const std::vector<ActionTime>& times) const;
@@ -38,8 +41,11 @@ class TProgrammeStore {
   // Programmes the operator has not ended, oldest first: offered at start-up.
   std::vector<Programme> Unfinished() const;
 
+  void SetSink(IProgrammeSink* sink) { sink_ = sink; }
+
  private:
   QString exeDir_;
+  IProgrammeSink* sink_ = nullptr;
 };
 
 }  // namespace rig

@@ -3,8 +3,8 @@
 -- a later step adds gets its lines here.
 --
 -- lab_rig: the group of the rigs' logins. Reads everything, inserts its own
--- tests, actions and events, writes only its own live rows, changes and
--- deletes nothing else. lab_viewer: reads everything. A rig's name is the
+-- tests, actions and events, writes only its own live rows and programmes
+-- (replacing their blocks and inspections), changes and deletes nothing else. lab_viewer: reads everything. A rig's name is the
 -- one lab_rigs ties to its login (lab_my_rig()).
 
 -- Role names belong to the whole server: another lab database on it may
@@ -25,6 +25,8 @@ REVOKE ALL ON ALL TABLES IN SCHEMA public FROM PUBLIC, lab_rig, lab_viewer;
 GRANT SELECT ON ALL TABLES IN SCHEMA public TO lab_rig, lab_viewer;
 GRANT INSERT ON lab_tests, lab_actions, lab_events TO lab_rig;
 GRANT INSERT, UPDATE ON lab_live TO lab_rig;
+GRANT INSERT, UPDATE ON lab_programmes TO lab_rig;
+GRANT INSERT, DELETE ON lab_programme_blocks, lab_inspections TO lab_rig;
 
 CREATE OR REPLACE FUNCTION lab_my_rig() RETURNS text
   LANGUAGE sql STABLE SECURITY DEFINER SET search_path = pg_catalog, pg_temp
@@ -54,6 +56,36 @@ CREATE POLICY lab_own_insert ON lab_live FOR INSERT TO lab_rig WITH CHECK (rig_n
 DROP POLICY IF EXISTS lab_own_update ON lab_live;
 CREATE POLICY lab_own_update ON lab_live FOR UPDATE TO lab_rig
   USING (rig_name = lab_my_rig()) WITH CHECK (rig_name = lab_my_rig());
+
+-- A programme changes over days: its rig updates it, and replaces its
+-- blocks and inspections, never another rig's.
+ALTER TABLE lab_programmes ENABLE ROW LEVEL SECURITY;
+DROP POLICY IF EXISTS lab_read ON lab_programmes;
+CREATE POLICY lab_read ON lab_programmes FOR SELECT USING (true);
+DROP POLICY IF EXISTS lab_own_insert ON lab_programmes;
+CREATE POLICY lab_own_insert ON lab_programmes FOR INSERT TO lab_rig WITH CHECK (rig_name = lab_my_rig());
+DROP POLICY IF EXISTS lab_own_update ON lab_programmes;
+CREATE POLICY lab_own_update ON lab_programmes FOR UPDATE TO lab_rig
+  USING (rig_name = lab_my_rig()) WITH CHECK (rig_name = lab_my_rig());
+
+DO $$
+DECLARE
+  child text;
+BEGIN
+  FOREACH child IN ARRAY ARRAY['lab_programme_blocks', 'lab_inspections'] LOOP
+    EXECUTE format('ALTER TABLE %I ENABLE ROW LEVEL SECURITY', child);
+    EXECUTE format('DROP POLICY IF EXISTS lab_read ON %I', child);
+    EXECUTE format('CREATE POLICY lab_read ON %I FOR SELECT USING (true)', child);
+    EXECUTE format('DROP POLICY IF EXISTS lab_own_insert ON %I', child);
+    EXECUTE format('CREATE POLICY lab_own_insert ON %I FOR INSERT TO lab_rig WITH CHECK (EXISTS (SELECT 1 FROM '
+                   'lab_programmes p WHERE p.programme_id = %I.programme_id AND p.rig_name = lab_my_rig()))',
+                   child, child);
+    EXECUTE format('DROP POLICY IF EXISTS lab_own_delete ON %I', child);
+    EXECUTE format('CREATE POLICY lab_own_delete ON %I FOR DELETE TO lab_rig USING (EXISTS (SELECT 1 FROM '
+                   'lab_programmes p WHERE p.programme_id = %I.programme_id AND p.rig_name = lab_my_rig()))',
+                   child, child);
+  END LOOP;
+END $$;
 
 -- lab_actions arrive by COPY, which row rules would forbid: a statement
 -- trigger checks instead that every action belongs to a test of the rig.

@@ -221,3 +221,72 @@ END $$;
 -- The planner learns the new index expressions' statistics now rather than
 -- at the next automatic analyse.
 ANALYZE lab_tests;
+
+-- @version 6
+-- Endurance programmes (试验方案) as their rigs last stored them. A rig sends
+-- a programme whole after each change; programme_id is made by the rig when
+-- the programme is created, and version counts the rig's stores of it, so an
+-- older snapshot arriving late never replaces a newer one. Its blocks and
+-- inspections are replaced with it.
+CREATE TABLE lab_programmes(
+  programme_id uuid PRIMARY KEY,
+  rig_name text NOT NULL,
+  local_id bigint NOT NULL,        -- Id in the rig's Programmes.db
+  station integer NOT NULL,
+  open_type text NOT NULL,         -- 开关型号
+  out_index text NOT NULL,         -- 出厂编号
+  work_area text NOT NULL,         -- 工位
+  work_name text NOT NULL,         -- 操作员
+  manufacturer text NOT NULL,
+  customer text NOT NULL,
+  remarks text NOT NULL,
+  standard text NOT NULL,          -- "IEC 62271-100 / GB/T 1984", "IEC 62271-102", "自定义"
+  class_name text NOT NULL,        -- the class aimed at
+  target integer NOT NULL,         -- its operations
+  cumulative integer NOT NULL,     -- operations done in all blocks
+  verdict text NOT NULL,           -- as the rig shows it
+  fail_operation integer,          -- the first refused action, null when none
+  fail_block integer,
+  fail_break text,                 -- "B1拒合"
+  created_at timestamptz,
+  ended_at timestamptz,            -- null until the operator ended it
+  updated_at timestamptz NOT NULL, -- when the rig stored this version
+  version bigint NOT NULL,
+  uploaded_at timestamptz NOT NULL DEFAULT now()
+);
+CREATE INDEX lab_programmes_rig ON lab_programmes(rig_name, created_at);
+
+CREATE TABLE lab_programme_blocks(
+  programme_id uuid NOT NULL REFERENCES lab_programmes(programme_id) ON DELETE CASCADE,
+  block_no integer NOT NULL,       -- 1, 2, ...
+  mode integer NOT NULL,           -- the life mode
+  count_set integer NOT NULL,      -- cycles the block runs
+  cycles_done integer NOT NULL,
+  cycle_mean_ms double precision,  -- null until a cycle was timed
+  cycle_spread_ms double precision,
+  cycle_slowest_ms double precision,
+  voltage_note text NOT NULL,
+  voltage_confirmed_by text NOT NULL,
+  voltage_confirmed_at timestamptz,
+  PRIMARY KEY (programme_id, block_no)
+);
+
+-- The inspection after a block. Its measurements are one jsonb array of
+-- {name, unit, value, low, high, margin}: always read with their inspection,
+-- named freely per switch type, and replaced with it.
+CREATE TABLE lab_inspections(
+  programme_id uuid NOT NULL REFERENCES lab_programmes(programme_id) ON DELETE CASCADE,
+  block_no integer NOT NULL,       -- the block it follows
+  checked text NOT NULL,
+  work text NOT NULL,              -- 'nothing', 'lubrication', 'other'
+  work_text text NOT NULL,
+  by_whom text NOT NULL,
+  done_at timestamptz,
+  measurements jsonb NOT NULL DEFAULT '[]',
+  PRIMARY KEY (programme_id, block_no)
+);
+
+-- A switch's history across the rigs: its factory number matched whole,
+-- ignoring case and surrounding blanks.
+CREATE INDEX lab_tests_out_index_whole ON lab_tests (lower(btrim(out_index)));
+CREATE INDEX lab_programmes_out_index_whole ON lab_programmes (lower(btrim(out_index)));

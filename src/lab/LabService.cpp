@@ -7,6 +7,7 @@
 #include "lab/EventOutbox.h"
 #include "lab/LabOutbox.h"
 #include "lab/LabReconcile.h"
+#include "lab/ProgrammeOutbox.h"
 #include "storage/SQLiteException.h"
 
 namespace rig::lab {
@@ -93,6 +94,19 @@ void LabService::Happened(RigEvent e) noexcept {
     WriteLog(QStringLiteral("事件未能放入待上传文件：") + x.Message());
   } catch (...) {
     WriteLog(QStringLiteral("事件未能放入待上传文件。"));
+  }
+}
+
+void LabService::ProgrammeChanged(const Programme& p) noexcept {
+  if (!settings_.Enabled()) return;
+  try {
+    ProgrammeOutbox(LabOutbox::PathIn(exeDir_))
+        .Add(MakeProgrammeSnapshot(settings_.RigName, p, QDateTime::currentDateTime()));
+    if (uploader_) uploader_->WakeForEvents();
+  } catch (const ESQLiteException& e) {
+    WriteLog(QStringLiteral("试验方案已保存，但未能放入实验室数据库待上传文件：") + e.Message());
+  } catch (...) {
+    WriteLog(QStringLiteral("试验方案已保存，但未能放入实验室数据库待上传文件。"));
   }
 }
 

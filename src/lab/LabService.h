@@ -1,7 +1,8 @@
 #pragma once
 // The lab database as the program runs it: every saved test goes into the
 // outbox (on the saving thread, local file only) and the uploader sends it.
-// The stations' events go into the outbox too, for the lab database and the
+// Each stored change of a programme goes in as its snapshot, replacing an
+// older one not yet sent. The stations' events go into the outbox too, for the lab database and the
 // alerts; the stations' live state goes to lab_live from a writer thread.
 // Without a configured host nor an alert webhook it does nothing and shows
 // nothing.
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "core/RigEvent.h"
+#include "endurance/ProgrammeSink.h"
 #include "lab/AlertSender.h"
 #include "lab/AlertSettings.h"
 #include "lab/LabLiveWriter.h"
@@ -26,7 +28,7 @@ struct LabServiceTiming {
   AlertPacing Alerts;
 };
 
-class LabService : public ISavedTestSink, public IRigEventSink {
+class LabService : public ISavedTestSink, public IRigEventSink, public IProgrammeSink {
  public:
   explicit LabService(QString exeDir, RetryPauses pauses = {}, UploadLimits limits = {});
   LabService(QString exeDir, const LabServiceTiming& timing);
@@ -46,6 +48,10 @@ class LabService : public ISavedTestSink, public IRigEventSink {
   // outbox for the lab database and, when chosen, the alerts. A failure is
   // logged.
   void Happened(RigEvent event) noexcept override;
+  // Keeps the programme's snapshot in the outbox and wakes the uploader. A
+  // failure is logged; the programme stays stored on the rig and its next
+  // change sends it whole.
+  void ProgrammeChanged(const Programme& p) noexcept override;
   // The stations' live state now (the window's tick); written when due.
   void OfferLive(std::vector<LiveState> stations);
 

@@ -9,7 +9,9 @@
 #include "lab/LabConnection.h"
 #include "lab/LabEventUpload.h"
 #include "lab/LabOutbox.h"
+#include "lab/LabProgrammeUpload.h"
 #include "lab/LabSchema.h"
+#include "lab/ProgrammeOutbox.h"
 #include "storage/SQLiteException.h"
 
 namespace rig::lab {
@@ -158,6 +160,7 @@ void LabUploader::Pause(std::chrono::milliseconds pause) {
 void LabUploader::Run() {
   LabOutbox outbox(outboxPath_);
   EventOutbox events(outboxPath_);
+  ProgrammeOutbox programmes(outboxPath_);
   std::unique_ptr<LabConnection> connection;
   int failures = 0;
   QString lastProblem;
@@ -206,7 +209,9 @@ void LabUploader::Run() {
         PublishOutbox(outbox);
       }
       if (pending == 0) {
-        // The tests are up: the events go after them.
+        // The tests are up: the programmes (whose runs are those tests) and
+        // the events go after them.
+        SendWaitingProgrammes(*connection, programmes);
         SendWaitingEvents(*connection, events);
         failures = 0;
         {

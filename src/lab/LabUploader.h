@@ -1,7 +1,8 @@
 #pragma once
 // The uploader thread: takes the oldest test from the outbox, sends it, and
 // only once the server has committed it removes it from the outbox; with no
-// test waiting it sends the rig's events the same way. While
+// test waiting it sends the programme snapshots, then the rig's events, the
+// same way. While
 // the server cannot be reached it waits with growing pauses and keeps every
 // test. Nothing here ever runs on the window thread except Wake(),
 // Status() and Stop(), which never wait on the network.
@@ -90,7 +91,7 @@ class LabUploader {
   void Stop();
   // A test was added to the outbox: try now rather than after the pause.
   void Wake();
-  // An event was added to the outbox: sent once no test waits.
+  // An event or a programme snapshot was added to the outbox: sent once no test waits.
   void WakeForEvents();
   LabStatus Status() const;
 

@@ -126,6 +126,7 @@ void TfrmHX4417::StartLabDatabase() {
   lab_ = std::make_unique<lab::LabService>(shared_.ExeDir);
   SetSavedTestSink(lab_.get());
   for (int s = 1; s <= kStationCount; ++s) Station(s).SetEventSink(lab_.get());
+  for (int s = 1; s <= kStationCount; ++s) Programme(s).SetProgrammeSink(lab_.get());
   labStatus_ = new QLabel(findChild<QFrame*>(QStringLiteral("CoolBar1")));
   labStatus_->setObjectName(QStringLiteral("LabStatus"));
   labStatus_->setGeometry(200, 8, 700, 25);
@@ -151,6 +152,7 @@ TfrmHX4417::~TfrmHX4417() {
   CloseStationLinks();
   SetSavedTestSink(nullptr);
   for (int s = 1; s <= kStationCount; ++s) Station(s).SetEventSink(nullptr);
+  for (int s = 1; s <= kStationCount; ++s) Programme(s).SetProgrammeSink(nullptr);
   lab_.reset();  // the uploader ends; the outbox keeps what it has not sent
   FormDestroy();
   // The controllers go before the widgets that signal them.

@@ -8,9 +8,11 @@
 
 #include "endurance/ProgrammeRules.h"
 #include "endurance/ProgrammeStore.h"
+#include "storage/SQLite3.h"
 #include "support/TempDir.h"
 
 #include <QFile>
+#include <QUuid>
 
 namespace rig {
 namespace {
@@ -70,6 +72,30 @@ TEST(ProgrammeStore, EveryFieldReadsBackAsWrittenAndOnlyUnendedOnesAreOffered) {
   ASSERT_EQ(open.size(), 1u);
   EXPECT_EQ(open[0].Id, other.Id);
   EXPECT_EQ(store.Load(p.Id)->Runs.size(), 2u);
+}
+
+// A file from before the lab's key is read as ever and gets the key at its
+// next store; key and revision come from the file, so a stale copy stored
+// again neither makes a second key nor reuses a revision.
+TEST(ProgrammeStore, EachStoreCountsARevisionUnderAKeyMadeOnce) {
+  rigtest::TempDir dir;
+  TProgrammeStore store(dir.Path());
+  Programme p = Sample();
+  store.Save(p);
+  TSQLiteDatabase(ProgrammesPath(dir.Path()).toUtf8()).RunSQL("ALTER TABLE Programme DROP COLUMN LabId");
+  Programme q = *store.Load(p.Id);
+  const Programme stale = q;
+  EXPECT_EQ(q.LabId, QString());
+  store.Save(q);
+  store.Save(q);
+  Programme again = stale;
+  store.Save(again);
+  Programme fresh = Sample();
+  store.Save(fresh);
+  EXPECT_FALSE(QUuid::fromString(q.LabId).isNull());
+  EXPECT_EQ(again.LabId + " " + QString::number(again.Revision), q.LabId + " 4");
+  EXPECT_EQ(store.Load(p.Id)->LabId, q.LabId);
+  EXPECT_NE(fresh.LabId, q.LabId);
 }
 
 // A child stores generation after generation of one programme (every run's

@@ -12,6 +12,7 @@
 #include "lab/LabConnection.h"
 #include "lab/LabOutbox.h"
 #include "lab/LabOverview.h"
+#include "lab/LabProgrammeUpload.h"
 #include "lab/LabSchema.h"
 #include "lab/LabService.h"
 #include "lab/LabServer.h"
@@ -62,6 +63,18 @@ LabTestRecord Record(const QString& rigName, int64_t localId) {
                        QStringLiteral("2026-03-14 09:30:00+08:00"));
 }
 
+// A one-block programme with one inspection, as rig `rig` stored it the `version`th time.
+ProgrammeSnapshot ProgrammeOf(const QString& rig, const QString& id, int64_t version) {
+  Programme p = PresetProgramme(EnduranceStandard::Breaker, QStringLiteral("M1"));
+  p.Id = 1;
+  p.LabId = id;
+  p.Revision = version;
+  p.Identity.FactoryNumber = QStringLiteral("SW-1");
+  p.Inspections.push_back({1, QStringLiteral("连杆"), InspectionWork::Nothing, QString(), QStringLiteral("李工"),
+                           QDateTime(QDate(2026, 3, 14), QTime(9, 0)), {}});
+  return MakeProgrammeSnapshot(rig, p, QDateTime::currentDateTime());
+}
+
 QString Live(const QString& rig, int station) {
   return QStringLiteral("INSERT INTO lab_live(rig_name, station, updated_at, link, run_state) VALUES ('%1', %2, now(), "
                         "'open', 'idle')")
@@ -105,6 +118,18 @@ TEST(LabRights, EachLoginDoesWhatItsRoleAllowsAndNoMore) {
     } catch (const LabError& e) {
       EXPECT_EQ(e.SqlState(), "42501");
     }
+    // A programme changes over days: its rig stores it again, never another's.
+    const QString mine = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString theirs = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    EXPECT_TRUE(UploadProgramme(ca, ProgrammeOf(a.RigName, mine, 1)));
+    EXPECT_TRUE(UploadProgramme(cb, ProgrammeOf(b.RigName, theirs, 1)));
+    EXPECT_TRUE(UploadProgramme(ca, ProgrammeOf(a.RigName, mine, 2)));
+    try {
+      UploadProgramme(ca, ProgrammeOf(a.RigName, theirs, 2));
+      ADD_FAILURE() << "a rig replaced another rig's programme";
+    } catch (const LabError& e) {
+      EXPECT_EQ(e.SqlState(), "42501");
+    }
   }
   EXPECT_EQ(Outcome(b, Live(b.RigName, 1)), "ok 1");
   struct Case {
@@ -130,6 +155,16 @@ TEST(LabRights, EachLoginDoesWhatItsRoleAllowsAndNoMore) {
       {a, Event(a.RigName), "ok 1"},
       {a, Event(b.RigName), "42501"},
       {b, "UPDATE lab_live SET run_state = 'paused' WHERE rig_name = '一号台'", "ok 0"},
+      {a, "UPDATE lab_programmes SET remarks = 'x' WHERE rig_name = '二号台'", "ok 0"},
+      {a, "UPDATE lab_programmes SET remarks = 'x' WHERE rig_name = '一号台'", "ok 1"},
+      {a, "UPDATE lab_programmes SET rig_name = '二号台' WHERE rig_name = '一号台'", "42501"},
+      {a, "DELETE FROM lab_programmes", "42501"},
+      {a, "UPDATE lab_programme_blocks SET cycles_done = 1", "42501"},
+      {a, "INSERT INTO lab_inspections SELECT programme_id, 9, '', 'nothing', '', '', now(), '[]' FROM lab_programmes "
+          "WHERE rig_name = '二号台'", "42501"},
+      {a, "DELETE FROM lab_inspections", "ok 1"},  // its own, not the other rig's
+      {viewer, "SELECT count(*) || '/' || (SELECT count(*) FROM lab_programme_blocks) FROM lab_inspections", "= 1/2"},
+      {viewer, "UPDATE lab_programmes SET remarks = 'y'", "42501"},
       {a, "SELECT count(*) FROM lab_tests", "= 2"},
       {viewer, "SELECT count(*) || '/' || (SELECT count(*) FROM lab_actions) FROM lab_tests", "= 2/20"},
       {viewer, Event(a.RigName), "42501"},
@@ -140,6 +175,8 @@ TEST(LabRights, EachLoginDoesWhatItsRoleAllowsAndNoMore) {
   EXPECT_EQ(LabScalar(s, "SELECT string_agg(rig_name || run_state, ',' ORDER BY rig_name) FROM lab_live"),
             QStringLiteral("一号台running,二号台idle"));
   EXPECT_EQ(LabScalar(s, "SELECT count(*) FROM lab_tests WHERE work_name = 'x'"), "0");
+  EXPECT_EQ(LabScalar(s, "SELECT string_agg(rig_name || version || remarks, ',' ORDER BY rig_name) FROM lab_programmes"),
+            QStringLiteral("一号台2x,二号台1"));
 
   // A login is one rig, a rig name one login; a rig set up under another
   // name is told so before any test is refused.
