@@ -6,7 +6,6 @@
 
 #include "endurance/ProgrammeRules.h"
 #include "endurance/ProgrammeStore.h"
-#include "report/RefusalStats.h"
 #include "report/SavedTest.h"
 #include "storage/TestSearch.h"
 
@@ -19,24 +18,23 @@ bool SameText(const QString& stored, const QString& wanted) {
 
 // "B1拒合2次，C1拒分1次", or that there were none, as the report counts them:
 // a stored mark, or where there is none, what the position rule finds.
-QString RefusalsText(const RefusalStats& s) {
+QString RefusalsText(const RefusalCounts& c) {
   static const char16_t* const kBreaks[] = {u"A1", u"B1", u"C1"};
   QStringList parts;
   for (int b = 0; b < 3; ++b) {
     const QString name = QString::fromUtf16(kBreaks[b]);
-    const BreakRefusals& r = s.Breaks[b];
-    if (r.Closings) parts << QStringLiteral("%1拒合%2次").arg(name).arg(r.Closings);
-    if (r.Openings) parts << QStringLiteral("%1拒分%2次").arg(name).arg(r.Openings);
-    if (r.Others) parts << QStringLiteral("%1拒动%2次").arg(name).arg(r.Others);
+    if (c.Closings[b]) parts << QStringLiteral("%1拒合%2次").arg(name).arg(c.Closings[b]);
+    if (c.Openings[b]) parts << QStringLiteral("%1拒分%2次").arg(name).arg(c.Openings[b]);
+    if (c.Others[b]) parts << QStringLiteral("%1拒动%2次").arg(name).arg(c.Others[b]);
   }
   if (!parts.isEmpty()) return parts.join(QStringLiteral("，"));
-  if (s.Actions == 0) return QStringLiteral("无动作记录");
-  return s.UnjudgedActions == 0 ? QStringLiteral("无拒动作") : QStringLiteral("已判定的动作中无拒动作");
+  if (c.Actions == 0) return QStringLiteral("无动作记录");
+  return c.UnjudgedActions == 0 ? QStringLiteral("无拒动作") : QStringLiteral("已判定的动作中无拒动作");
 }
 
 QString TestOutcome(const QString& exeDir, const QString& autoId) {
   try {
-    return RefusalsText(ComputeRefusalStats(LoadSavedTest(exeDir, autoId)));
+    return RefusalsText(CountSavedRefusals(exeDir, autoId));
   } catch (const ReportError& e) {
     return QStringLiteral("明细无法读取：") + e.Message;
   }
