@@ -101,12 +101,14 @@ struct HistoryFolder {
   }
 };
 
-// What one listed item is expected to be, in a line easy to compare.
+// One listed item in a line easy to compare: kind, number, station and mode
+// (station × 100 + mode), start, count/target, outcome.
 QString Line(const SwitchHistoryItem& i) {
   const bool programme = i.What == SwitchHistoryItem::Kind::Programme;
-  return QStringLiteral("%1 #%2 %3 %4/%5 %6")
+  return QStringLiteral("%1 #%2 %3 %4 %5/%6 %7")
       .arg(programme ? QStringLiteral("P") : QStringLiteral("T"))
       .arg(i.LocalId)
+      .arg(i.Station * 100 + i.Mode)
       .arg(i.Start.toString(QStringLiteral("MM-dd HH:mm")))
       .arg(i.Count)
       .arg(i.Target)
@@ -124,13 +126,13 @@ TEST(LocalSwitchHistory, ListsTheSwitchsTestsAndProgrammesOldestFirstWithTheirOu
     TSQLiteDatabase db(h.f.dir.File("SaveData.db").toUtf8());
     db.RunSQL("UPDATE TestInfo SET DetailSaveDBName=?1 WHERE AutoID=?2", {ToGbk(path), int64_t{h.spaced}});
   }
-  const QString p1 = QStringLiteral("P #%1 11-30 08:00 2000/2000 已达到M1（2,000次）").arg(h.m1);
-  const QString t1 = QStringLiteral("T #%1 12-01 08:01 20/0 无拒动作").arg(h.plain);
-  const QString p2 = QStringLiteral("P #%1 12-02 09:00 3227/10000 已达到M1，M2在第3,227次失败（第2段，C1拒分）").arg(h.m2);
-  const QString t2 = QStringLiteral("T #%1 12-02 09:05 20/0 B1拒合2次，C1拒分1次").arg(h.spaced);
-  const QString other = QStringLiteral("T #%1 11-20 10:00 5/0 无拒动作").arg(h.otherModel);
-  const QString lost = QStringLiteral("T #%1 12-03 07:00 3/0 明细无法读取：").arg(h.lost);
-  const QString ascii = QStringLiteral("T #%1 12-04 07:00 2/0 无拒动作").arg(h.ascii);
+  const QString p1 = QStringLiteral("P #%1 118 11-30 08:00 2000/2000 已达到M1（2,000次）").arg(h.m1);
+  const QString t1 = QStringLiteral("T #%1 118 12-01 08:01 20/0 无拒动作").arg(h.plain);
+  const QString p2 = QStringLiteral("P #%1 218 12-02 09:00 3227/10000 已达到M1，M2在第3,227次失败（第2段，C1拒分）").arg(h.m2);
+  const QString t2 = QStringLiteral("T #%1 118 12-02 09:05 20/0 B1拒合2次，C1拒分1次").arg(h.spaced);
+  const QString other = QStringLiteral("T #%1 118 11-20 10:00 5/0 无拒动作").arg(h.otherModel);
+  const QString lost = QStringLiteral("T #%1 118 12-03 07:00 3/0 明细无法读取：").arg(h.lost);
+  const QString ascii = QStringLiteral("T #%1 118 12-04 07:00 2/0 无拒动作").arg(h.ascii);
   const struct {
     SwitchHistoryQuery Query;
     QStringList Expected;  // a line ending in "：" is compared up to there
@@ -159,48 +161,11 @@ TEST(LocalSwitchHistory, ListsTheSwitchsTestsAndProgrammesOldestFirstWithTheirOu
   }
 }
 
-TEST(LocalSwitchHistory, CarriesWhatTheWindowShowsAndNeedsToOpenAnItem) {
-  HistoryFolder h;
-  const auto items = LocalSwitchHistory(h.f.Exe(), {QStringLiteral("出厂号2026-017"), QStringLiteral("ZW32-12")});
-  ASSERT_EQ(items.size(), 5u);
-  const SwitchHistoryItem& programme = items[2];
-  EXPECT_EQ(programme.Station, 2);
-  EXPECT_EQ(programme.ClassName, QStringLiteral("M2"));
-  EXPECT_EQ(programme.Model, QStringLiteral("ZW32-12 "));  // as stored
-  EXPECT_FALSE(programme.End.isValid());                  // not ended
-  const SwitchHistoryItem& test = items[1];
-  EXPECT_EQ(test.Mode, kLifeMode);
-  EXPECT_EQ(test.Station, 1);
-  EXPECT_EQ(test.FactoryNumber, QStringLiteral("出厂号2026-017"));
-  EXPECT_TRUE(test.RigName.isEmpty());
-  EXPECT_EQ(items[0].End, QDateTime(QDate(2026, 11, 30), QTime(18, 0)));
-}
-
 TEST(LocalSwitchHistory, ARigWithoutFilesHasNoHistoryAndMakesNone) {
   rigtest::TempDir empty;
   EXPECT_TRUE(LocalSwitchHistory(empty.Path(), {QStringLiteral("F1"), QString()}).empty());
   EXPECT_FALSE(QFile::exists(empty.File("SaveData.db")));
   EXPECT_FALSE(QFile::exists(empty.File("Programmes.db")));
-}
-
-TEST(LocalSwitchHistory, MergedItemsKeepTimeOrderProgrammeFirstThenThisRig) {
-  auto item = [](SwitchHistoryItem::Kind k, int day, const char* rig, int64_t id) {
-    SwitchHistoryItem i;
-    i.What = k;
-    i.Start = QDateTime(QDate(2026, 12, day), QTime(8, 0));
-    i.RigName = QString::fromUtf8(rig);
-    i.LocalId = id;
-    return i;
-  };
-  using K = SwitchHistoryItem::Kind;
-  std::vector<SwitchHistoryItem> items = {item(K::Test, 2, "", 7), item(K::Test, 2, "三号台", 1),
-                                          item(K::Programme, 2, "三号台", 1), item(K::Test, 1, "三号台", 9),
-                                          item(K::Programme, 2, "", 3)};
-  SortHistory(items);
-  QStringList got;
-  for (const auto& i : items)
-    got << QStringLiteral("%1%2%3").arg(i.Start.date().day()).arg(i.What == K::Programme ? 'P' : 'T').arg(i.RigName + QString::number(i.LocalId));
-  EXPECT_EQ(got, (QStringList{"1T三号台9", "2P3", "2P三号台1", "2T7", "2T三号台1"}));
 }
 
 }  // namespace

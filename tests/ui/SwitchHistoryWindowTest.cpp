@@ -3,7 +3,6 @@
 // the rig's own list and says why.
 #include <gtest/gtest.h>
 
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <stdexcept>
@@ -11,7 +10,6 @@
 #include "../storage/SavedTestsFixture.h"
 #include "endurance/ProgrammeStore.h"
 #include "support/RecordingNotifier.h"
-#include "ui/SearchResultfrm.h"
 #include "ui/SwitchHistoryfrm.h"
 
 using namespace rig;
@@ -95,13 +93,6 @@ TEST_F(SwitchHistoryWindowTest, ALabThatFailsLeavesTheRigsItemsAndSaysWhy) {
   ASSERT_EQ(notifier.notices.size(), 1u);
   EXPECT_TRUE(notifier.notices[0].error);
   EXPECT_TRUE(notifier.notices[0].text.contains(QStringLiteral("连接超时")));
-}
-
-TEST_F(SwitchHistoryWindowTest, TheSearchWindowOffersIt) {
-  TfrmSearchResult search(folder.Exe(), notifier);
-  auto* button = search.findChild<QPushButton*>(QStringLiteral("BtnSwitchHistory"));
-  ASSERT_NE(button, nullptr);
-  EXPECT_EQ(button->text(), QStringLiteral("开关履历…"));
 }
 
 }  // namespace
