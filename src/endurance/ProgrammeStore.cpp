@@ -258,4 +258,11 @@ std::vector<Programme> TProgrammeStore::Unfinished() const {
   return ReadProgrammes(*db, "WHERE EndedAt IS NULL OR EndedAt='' ORDER BY Id", {});
 }
 
+std::vector<Programme> TProgrammeStore::OfSwitch(const QString& text) const {
+  if (!QFile::exists(ProgrammesPath(exeDir_))) return {};
+  auto db = Open(ProgrammesPath(exeDir_));
+  // lower() folds ASCII letters only, as the saved-test search does.
+  return ReadProgrammes(*db, "WHERE instr(lower(FactoryNumber), lower(?1)) > 0 ORDER BY Id", {Text(text)});
+}
+
 }  // namespace rig

@@ -79,4 +79,12 @@ std::vector<SwitchHistoryItem> FetchLabSwitchHistory(LabConnection& c, const Swi
   return items;
 }
 
+std::vector<SwitchHistoryItem> OtherRigsSwitchHistory(const LabSettings& settings, const SwitchHistoryQuery& query) {
+  LabConnection c(settings, 5);
+  c.Exec("SET statement_timeout = 10000");
+  std::vector<SwitchHistoryItem> items = FetchLabSwitchHistory(c, query);
+  std::erase_if(items, [&](const SwitchHistoryItem& i) { return i.RigName == settings.RigName; });
+  return items;
+}
+
 }  // namespace rig::lab

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "endurance/SwitchHistory.h"
+#include "lab/LabSettings.h"
 
 namespace rig::lab {
 
@@ -14,6 +15,11 @@ class LabConnection;
 // programme_id). The factory number is matched whole, ignoring case and
 // surrounding blanks; so is the model, when given. Throws LabError.
 std::vector<SwitchHistoryItem> FetchLabSwitchHistory(LabConnection& connection, const SwitchHistoryQuery& query);
+
+// What the switch history window adds from the lab: the other rigs' items
+// (this rig's own are in its files already). Connects within 5 s and gives
+// the query 10 s; throws LabError.
+std::vector<SwitchHistoryItem> OtherRigsSwitchHistory(const LabSettings& settings, const SwitchHistoryQuery& query);
 
 // The statement it runs ($1 factory number, $2 model or empty), to EXPLAIN.
 const char* LabSwitchHistorySql();

@@ -100,7 +100,10 @@ void JudgeSavedAction(int mode, SavedAction& a) {
   }
 }
 
-SavedTest LoadSavedTest(const QString& exeDir, const QString& autoId, const ReportProgress& progress) {
+namespace {
+
+// The test's TestInfo row and its detail file's path, without its actions.
+SavedTest LoadSummary(const QString& exeDir, const QString& autoId) {
   SavedTest test;
   bool idOk = false;
   test.AutoId = autoId.trimmed().toLongLong(&idOk);
@@ -129,7 +132,19 @@ SavedTest LoadSavedTest(const QString& exeDir, const QString& autoId, const Repo
   }
   test.ReportNumber = ReadReportNumber(summaryPath, test.AutoId);
   if (test.DetailPath.isEmpty()) throw ReportError{QStringLiteral("试验 %1 没有明细文件").arg(test.AutoId)};
+  return test;
+}
 
+// Closed as the report reads a stored position: the text "1", blanks aside.
+bool StoredClosed(sqlite3_stmt* s, int column) {
+  if (sqlite3_column_type(s, column) == SQLITE_INTEGER) return sqlite3_column_int64(s, column) == 1;
+  return Bytes(s, column).trimmed() == "1";
+}
+
+}  // namespace
+
+SavedTest LoadSavedTest(const QString& exeDir, const QString& autoId, const ReportProgress& progress) {
+  SavedTest test = LoadSummary(exeDir, autoId);
   ReadOnlyDb detail(test.DetailPath);
   sqlite3_stmt* s = detail.Prepare("SELECT count(*) FROM ControlState");
   const qint64 total = detail.Step() ? sqlite3_column_int64(s, 0) : 0;
@@ -150,6 +165,33 @@ SavedTest LoadSavedTest(const QString& exeDir, const QString& autoId, const Repo
     if (test.Actions.size() % 8192 == 0 && total > 0) Advance(progress, double(test.Actions.size()) / double(total));
   }
   return test;
+}
+
+RefusalCounts CountSavedRefusals(const QString& exeDir, const QString& autoId) {
+  const SavedTest test = LoadSummary(exeDir, autoId);
+  ReadOnlyDb detail(test.DetailPath);
+  sqlite3_stmt* s = detail.Prepare("SELECT CZDealTimes,State1,State2,State3,StrState1,StrState2,StrState3 FROM ControlState");
+  RefusalCounts counts;
+  SavedAction a;
+  while (detail.Step()) {
+    a.ActionNo = sqlite3_column_int(s, 0);
+    for (int b = 0; b < 3; ++b) {
+      a.Closed[b] = StoredClosed(s, 1 + b);
+      a.Marks[b] = sqlite3_column_bytes(s, 4 + b) == 0 ? Refusal::None : RefusalOfBytes(Bytes(s, 4 + b));
+    }
+    JudgeSavedAction(test.Mode, a);
+    ++counts.Actions;
+    if (!a.Judged && !a.Refused()) ++counts.UnjudgedActions;
+    for (int b = 0; b < 3; ++b) {
+      switch (a.Found[b]) {
+        case Refusal::Close: ++counts.Closings[b]; break;
+        case Refusal::Open: ++counts.Openings[b]; break;
+        case Refusal::Other: ++counts.Others[b]; break;
+        case Refusal::None: break;
+      }
+    }
+  }
+  return counts;
 }
 
 SavedTest LoadTestForReport(const QString& exeDir, const QString& autoId, const ReportProgress& progress) {

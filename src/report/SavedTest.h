@@ -53,6 +53,17 @@ QString RefusalText(Refusal r);
 // so. Never creates or changes a file.
 SavedTest LoadSavedTest(const QString& exeDir, const QString& autoId, const ReportProgress& progress = {});
 
+// A saved test's refusals per break (A1, B1, C1), counted as reports count
+// them (the stored mark, or where there is none what the position rule
+// finds), in one pass over its detail file without keeping its actions.
+// Throws ReportError as LoadSavedTest does.
+struct RefusalCounts {
+  int Actions = 0;
+  int UnjudgedActions = 0;  // actions the mode does not have, without a mark
+  std::array<int, 3> Closings{}, Openings{}, Others{};
+};
+RefusalCounts CountSavedRefusals(const QString& exeDir, const QString& autoId);
+
 // LoadSavedTest for a report or an export: a test without a report number
 // is given one first (the one write a report makes). Throws ReportError
 // naming SaveData.db when the number cannot be given.

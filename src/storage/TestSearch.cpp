@@ -44,10 +44,11 @@ std::vector<SearchRow> SearchTests(const QString& exeDir, const SearchFilter& fi
               LowerBoundText(filter.From).toLatin1(), UpperBoundText(filter.To).toLatin1()});
 
   // Columns are looked up once; a missing one fails where it is first read.
-  enum Field { kOutIndex, kOpenType, kStart, kEnd, kMode, kDone, kParam3, kParam5, kArea, kName, kId, kPath, kFields };
+  enum Field { kOutIndex, kOpenType, kStart, kEnd, kMode, kDone, kParam3, kParam5, kArea, kName, kId, kPath, kStation, kFields };
   static constexpr const char* kNames[kFields] = {"OutIndex",  "OpenType",  "StartTestTime", "EndTestTime",
                                                   "iDealType", "iDealTimes", "Param3",        "Param5",
-                                                  "WorkArea",  "WorkName",   "AutoID",        "DetailSaveDBName"};
+                                                  "WorkArea",  "WorkName",   "AutoID",        "DetailSaveDBName",
+                                                  "iWorkIndex"};
   int column[kFields];
   TGbkDecoder decode;
   auto bytes = [&](Field f) {
@@ -79,6 +80,7 @@ std::vector<SearchRow> SearchTests(const QString& exeDir, const SearchFilter& fi
       row.StartTestTime = text(kStart);
       row.EndTestTime = text(kEnd);
       const int mode = ToInt(bytes(kMode));
+      row.Mode = mode;
       row.ModeText = SavedModeText(mode);
       row.DoneCount = IsLifeMode(mode) ? text(kDone) : QStringLiteral("-");
       row.SetCount = !IsLifeMode(mode) ? QStringLiteral("-") : text(mode == 20 ? kParam5 : kParam3);
@@ -86,6 +88,7 @@ std::vector<SearchRow> SearchTests(const QString& exeDir, const SearchFilter& fi
       row.WorkName = text(kName);
       row.AutoID = text(kId);
       row.DetailPath = text(kPath);
+      row.Station = text(kStation).toInt();
     } catch (const ESQLiteException&) {
       rows.push_back(std::move(row));
       break;

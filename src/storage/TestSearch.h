@@ -29,6 +29,8 @@ struct SearchRow {
   QString WorkName;
   QString AutoID;
   QString DetailPath;  // DetailSaveDBName as stored
+  int Station = 0;     // iWorkIndex
+  int Mode = 0;        // iDealType
 };
 
 // The date bounds as compared: "yyyy-mm-dd 00:00:00" of From and of To + 1.

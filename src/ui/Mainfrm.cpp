@@ -28,6 +28,7 @@
 #include "ui/SearchResultfrm.h"
 #include "ui/SetCommfrm.h"
 #include "ui/Programmefrm.h"
+#include "ui/SwitchHistoryfrm.h"
 #include "ui/StationPanel.h"
 #include "ui/UDlgAbout.h"
 
@@ -184,6 +185,7 @@ void TfrmHX4417::BuildMenu() {
   programmes->menuAction()->setObjectName(QStringLiteral("NP"));
   addAction(programmes, "NP1", QStringLiteral("工位1试验方案…"), &TfrmHX4417::NP1Click);
   addAction(programmes, "NP2", QStringLiteral("工位2试验方案…"), &TfrmHX4417::NP2Click);
+  addAction(programmes, "NPH", QStringLiteral("开关履历…"), &TfrmHX4417::NPHClick);
   QMenu* help = bar->addMenu(QStringLiteral("帮助"));
   help->setObjectName(QStringLiteral("N5"));
   help->menuAction()->setObjectName(QStringLiteral("N5"));
@@ -400,6 +402,8 @@ void TfrmHX4417::LinkButtonClick(int station) {
 void TfrmHX4417::N2Click() { ShowSearchResults(); }
 
 void TfrmHX4417::ShowSearchResults() { rig::ShowSearchResults(this, shared_.ExeDir, *notifier_); }
+
+void TfrmHX4417::NPHClick() { rig::ShowSwitchHistory(this, shared_.ExeDir, *notifier_); }
 
 void TfrmHX4417::ProgrammeClick(int station) {
   auto* form = new TfrmProgramme(Programme(station), *notifier_, this);

@@ -133,6 +133,7 @@ class TfrmHX4417 : public QMainWindow {
   void ProgrammeClick(int station);
   void NP1Click() { ProgrammeClick(1); }
   void NP2Click() { ProgrammeClick(2); }
+  void NPHClick();  // 开关履历…
 
   GlobVar shared_;
   std::unique_ptr<INotifier> notifier_;

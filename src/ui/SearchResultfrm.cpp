@@ -28,6 +28,7 @@
 #include "ui/OffWindowThread.h"
 #include "ui/SearchDetailfrm.h"
 #include "ui/SearchListModel.h"
+#include "ui/SwitchHistoryfrm.h"
 
 namespace rig {
 namespace {
@@ -115,6 +116,11 @@ TfrmSearchResult::TfrmSearchResult(const QString& exeDir, INotifier& notifier, Q
   overview->setAutoDefault(false);
   connect(overview, &QPushButton::clicked, this, &TfrmSearchResult::OverviewClick);
   av->insertWidget(av->count() - 1, overview);
+  auto* history = new QPushButton(QStringLiteral("开关履历…"), actions);
+  history->setObjectName(QStringLiteral("BtnSwitchHistory"));
+  history->setAutoDefault(false);
+  connect(history, &QPushButton::clicked, this, &TfrmSearchResult::SwitchHistoryClick);
+  av->insertWidget(av->count() - 1, history);
   auto* lv = new QVBoxLayout(left);
   lv->setContentsMargins(0, 0, 0, 0);
   lv->addWidget(conditions);
@@ -198,6 +204,10 @@ void TfrmSearchResult::OverviewClick() {
   overview->setAttribute(Qt::WA_DeleteOnClose);
   connect(overview, &TfrmLabOverview::RigChosen, this, &TfrmSearchResult::ShowRigTests);
   overview->show();
+}
+
+void TfrmSearchResult::SwitchHistoryClick() {
+  ShowSwitchHistory(this, exeDir_, notifier_, {edit_[0]->text(), edit_[1]->text()});
 }
 
 void TfrmSearchResult::ShowRigTests(const QString& rigName) {

@@ -30,6 +30,8 @@ class TfrmSearchResult : public QDialog {
   void ListView1DblClick();
   // 实验室总览…: the overview over this window.
   void OverviewClick();
+  // 开关履历…: the history of the switch named in the filters.
+  void SwitchHistoryClick();
   // The lab search for every test of `rigName`.
   void ShowRigTests(const QString& rigName);
 

@@ -216,6 +216,11 @@ TEST(LabSwitchHistory, TheSwitchsTestsAndProgrammesFromEveryRigOldestFirst) {
   ASSERT_EQ(all.size(), 4u);
   EXPECT_EQ(all[1].Start, pa.CreatedAt);
   EXPECT_EQ(all[1].ClassName + QString::number(all[1].Target) + "/" + QString::number(all[2].Count), "M210000/5");
+  LabSettings one = s;  // the window on rig 一号台 adds the other rig's items only
+  one.RigName = QStringLiteral("一号台");
+  QStringList others;
+  for (const SwitchHistoryItem& i : OtherRigsSwitchHistory(one, {QStringLiteral("SW-7"), QString()})) others << i.LabId;
+  EXPECT_EQ(others, (QStringList{testB, idB}));
 
   // Thousands of other switches: the lookup goes through both indexes.
   for (const auto& [table, key, id] : {std::tuple<QString, QString, QString>{"lab_tests", "test_id", testA},

@@ -450,7 +450,7 @@ TEST_F(MainWindowTest, MenuBarHoldsTheProgramDataSettingsAndHelpEntries) {
   };
   EXPECT_EQ(entries("N1"), (QStringList{"N6=启动所有工位", "N7=关闭所有工位并退出"}));
   EXPECT_EQ(entries("N5"), (QStringList{"N8=帮助", "N9=关于"}));
-  EXPECT_EQ(entries("NP"), (QStringList{"NP1=工位1试验方案…", "NP2=工位2试验方案…"}));
+  EXPECT_EQ(entries("NP"), (QStringList{"NP1=工位1试验方案…", "NP2=工位2试验方案…", "NPH=开关履历…"}));
 }
 
 // 工位2试验方案… opens station 2's programme window on the M2 preset; a
