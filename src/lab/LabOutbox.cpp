@@ -2,22 +2,17 @@
 
 #include <sqlite3.h>
 
+#include "lab/OutboxFile.h"
 #include "storage/SQLite3.h"
 
 namespace rig::lab {
 namespace {
 
-// Opens the file, waiting for the other thread's transaction, and makes the
-// table when it is new.
+// Opens the file and makes the table when it is new.
 std::unique_ptr<TSQLiteDatabase> Open(const QString& path) {
-  auto db = std::make_unique<TSQLiteDatabase>(path.toUtf8());
-  sqlite3_busy_timeout(db->Handle(), 10000);
-  // EXTRA: a commit is durable when it returns (the folder is synced after
-  // the rollback journal is removed), so an added test outlasts a power cut.
-  db->RunSQL("PRAGMA synchronous=EXTRA");
-  db->RunSQL(
-      "CREATE TABLE IF NOT EXISTS Outbox(Seq INTEGER PRIMARY KEY AUTOINCREMENT, TestId TEXT NOT NULL UNIQUE, "
-      "Summary TEXT NOT NULL, Actions BLOB NOT NULL, Aside TEXT)");
+  auto db = OpenOutboxFile(path,
+                           "CREATE TABLE IF NOT EXISTS Outbox(Seq INTEGER PRIMARY KEY AUTOINCREMENT, TestId TEXT NOT "
+                           "NULL UNIQUE, Summary TEXT NOT NULL, Actions BLOB NOT NULL, Aside TEXT)");
   // An outbox from before tests could be set aside gets the column.
   if (db->QueryTable("SELECT 1 FROM pragma_table_info('Outbox') WHERE name='Aside'")->RowCount() == 0)
     db->RunSQL("ALTER TABLE Outbox ADD COLUMN Aside TEXT");

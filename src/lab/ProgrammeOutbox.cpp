@@ -2,20 +2,16 @@
 
 #include <sqlite3.h>
 
+#include "lab/OutboxFile.h"
 #include "storage/SQLite3.h"
 
 namespace rig::lab {
 namespace {
 
-// As the tests' table: waits for the other threads, durable on commit.
 std::unique_ptr<TSQLiteDatabase> Open(const QString& path) {
-  auto db = std::make_unique<TSQLiteDatabase>(path.toUtf8());
-  sqlite3_busy_timeout(db->Handle(), 10000);
-  db->RunSQL("PRAGMA synchronous=EXTRA");
-  db->RunSQL(
-      "CREATE TABLE IF NOT EXISTS Programmes(Seq INTEGER PRIMARY KEY AUTOINCREMENT, ProgrammeId TEXT NOT NULL UNIQUE, "
-      "Version INTEGER NOT NULL, Snapshot TEXT NOT NULL, Aside TEXT)");
-  return db;
+  return OpenOutboxFile(path,
+                        "CREATE TABLE IF NOT EXISTS Programmes(Seq INTEGER PRIMARY KEY AUTOINCREMENT, ProgrammeId TEXT "
+                        "NOT NULL UNIQUE, Version INTEGER NOT NULL, Snapshot TEXT NOT NULL, Aside TEXT)");
 }
 
 }  // namespace

@@ -1,20 +1,10 @@
 #include "ProgrammeSteps.h"
 
-#include <dlfcn.h>
-
+#include "RunMark.h"
 #include "endurance/ProgrammeRules.h"
 #include "endurance/ProgrammeStore.h"
 
 namespace powercut {
-namespace {
-
-void Mark(const QString& line) {
-  using MarkFn = void (*)(const char*);
-  static const auto mark = reinterpret_cast<MarkFn>(dlsym(RTLD_DEFAULT, "powercut_mark"));
-  if (mark) mark(line.toUtf8().constData());
-}
-
-}  // namespace
 
 int BlockOfRun(int run) { return run == 0 ? 1 : run == 2 ? 2 : 0; }
 

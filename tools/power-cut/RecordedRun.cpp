@@ -1,7 +1,5 @@
 #include "RecordedRun.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -9,17 +7,12 @@
 #include "OutboxSink.h"
 #include "PlannedRuns.h"
 #include "ProgrammeSteps.h"
+#include "RunMark.h"
 #include "storage/RecordStore.h"
 #include "storage/RecoveryJournal.h"
 
 namespace powercut {
 namespace {
-
-void Mark(const QString& line) {
-  using MarkFn = void (*)(const char*);
-  static const auto mark = reinterpret_cast<MarkFn>(dlsym(RTLD_DEFAULT, "powercut_mark"));
-  if (mark) mark(line.toUtf8().constData());
-}
 
 struct Station {
   rig::RecoveryJournal Journal;
