@@ -258,6 +258,12 @@ std::vector<Programme> TProgrammeStore::Unfinished() const {
   return ReadProgrammes(*db, "WHERE EndedAt IS NULL OR EndedAt='' ORDER BY Id", {});
 }
 
+std::vector<Programme> TProgrammeStore::All() const {
+  if (!QFile::exists(ProgrammesPath(exeDir_))) return {};
+  auto db = Open(ProgrammesPath(exeDir_));
+  return ReadProgrammes(*db, "ORDER BY Id", {});
+}
+
 std::vector<Programme> TProgrammeStore::OfSwitch(const QString& text) const {
   if (!QFile::exists(ProgrammesPath(exeDir_))) return {};
   auto db = Open(ProgrammesPath(exeDir_));

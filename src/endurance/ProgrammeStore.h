@@ -40,6 +40,8 @@ class TProgrammeStore {
   QString GiveReportNumber(int64_t id) const;
   // Programmes the operator has not ended, oldest first: offered at start-up.
   std::vector<Programme> Unfinished() const;
+  // Every programme, oldest first.
+  std::vector<Programme> All() const;
   // Programmes whose factory number holds `text` (letters without case),
   // oldest first: the candidates of a switch's history.
   std::vector<Programme> OfSwitch(const QString& text) const;

@@ -5,11 +5,15 @@
 #include <sqlite3.h>
 
 #include <QFile>
+#include <map>
 #include <set>
 
 #include "lab/LabConnection.h"
 #include "lab/LabOutbox.h"
 #include "lab/LabRecord.h"
+#include "lab/ProgrammeOutbox.h"
+#include "lab/ProgrammeSnapshot.h"
+#include "endurance/ProgrammeStore.h"
 #include "report/SavedTest.h"
 #include "storage/RecordStore.h"
 #include "storage/SQLite3.h"
@@ -90,6 +94,27 @@ ReconcileOutcome ReconcileSavedTests(LabConnection& c, const QString& exeDir, co
     }
   }
   return outcome;
+}
+
+int ReconcileProgrammes(LabConnection& c, const QString& exeDir, const QString& rigName) {
+  const std::vector<Programme> local = TProgrammeStore(exeDir).All();
+  if (local.empty()) return 0;
+  PgResult r = c.Query("SELECT programme_id::text, version FROM lab_programmes WHERE rig_name = $1",
+                       {rigName.toStdString()});
+  std::map<QString, int64_t> inLab;
+  for (int i = 0, n = PQntuples(r.get()); i < n; ++i)
+    inLab[QString::fromUtf8(PQgetvalue(r.get(), i, 0))] = QByteArray(PQgetvalue(r.get(), i, 1)).toLongLong();
+  ProgrammeOutbox outbox(LabOutbox::PathIn(exeDir));
+  int queued = 0;
+  for (const Programme& p : local) {
+    if (p.LabId.isEmpty()) continue;  // given its key at its next change, and sent then
+    const auto found = inLab.find(p.LabId.toLower());
+    if (found != inLab.end() && found->second >= p.Revision) continue;
+    if (outbox.WaitingVersion(p.LabId) >= p.Revision) continue;  // on its way already
+    outbox.Add(MakeProgrammeSnapshot(rigName, p, QDateTime::currentDateTime()));
+    ++queued;
+  }
+  return queued;
 }
 
 }  // namespace rig::lab

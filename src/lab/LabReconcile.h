@@ -24,4 +24,10 @@ struct ReconcileOutcome {
 ReconcileOutcome ReconcileSavedTests(LabConnection& connection, const QString& exeDir, const QString& rigName,
                                      LabOutbox& outbox, const std::function<void(const QString&)>& log = {});
 
+// The same for programmes (stored before the lab was set, an ended one never
+// changing again): each of exeDir's Programmes.db that the lab lacks under
+// `rigName`, or holds at an older revision, is queued as it is now. Returns
+// how many were queued. Throws LabError, ESQLiteException.
+int ReconcileProgrammes(LabConnection& connection, const QString& exeDir, const QString& rigName);
+
 }  // namespace rig::lab

@@ -39,6 +39,8 @@ void LabService::Reconfigure(const LabSettings& settings) {
     const ReconcileOutcome r = ReconcileSavedTests(c, exeDir, rig, outbox, [](const QString& line) { WriteLog(line); });
     if (r.Queued > 0) WriteLog(QStringLiteral("已补传 %1 个以前的测试。").arg(r.Queued));
     else if (asked && r.Unreadable == 0) WriteLog(QStringLiteral("以前的测试都已在实验室数据库中。"));
+    if (const int programmes = ReconcileProgrammes(c, exeDir, rig); programmes > 0)
+      WriteLog(QStringLiteral("已补传 %1 个以前的试验方案。").arg(programmes));
   });
   uploader_->Start();
   live_ = std::make_unique<LabLiveWriter>(settings_, timing_.Live);

@@ -33,6 +33,12 @@ std::optional<ProgrammeSnapshot> ProgrammeOutbox::Oldest() const {
   return ProgrammeSnapshot{QString::fromUtf8(t->ValueText(0)), t->ValueInteger(1), t->ValueText(2)};
 }
 
+int64_t ProgrammeOutbox::WaitingVersion(const QString& programmeId) const {
+  auto db = Open(path_);
+  auto t = db->QueryTable("SELECT Version FROM Programmes WHERE ProgrammeId = ?1", {programmeId.toUtf8()});
+  return t->IsAtEnd() ? 0 : t->ValueInteger(0);
+}
+
 void ProgrammeOutbox::Remove(const ProgrammeSnapshot& s) {
   auto db = Open(path_);
   db->RunSQL("DELETE FROM Programmes WHERE ProgrammeId = ?1 AND Version <= ?2", {s.ProgrammeId.toUtf8(), s.Version});

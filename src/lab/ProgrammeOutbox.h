@@ -25,6 +25,8 @@ class ProgrammeOutbox {
   void Remove(const ProgrammeSnapshot& s);
   // Keeps a snapshot the server refused, with the reason, unsent. Throws ESQLiteException.
   void SetAside(const ProgrammeSnapshot& s, const QString& reason);
+  // The revision of programme `programmeId` waiting (set aside or not); 0: none.
+  int64_t WaitingVersion(const QString& programmeId) const;
   int Count() const;
   int AsideCount() const;
 

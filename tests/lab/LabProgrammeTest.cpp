@@ -12,6 +12,7 @@
 #include "lab/LabConnection.h"
 #include "lab/LabOutbox.h"
 #include "lab/LabProgrammeUpload.h"
+#include "lab/LabReconcile.h"
 #include "lab/LabSchema.h"
 #include "lab/LabServer.h"
 #include "lab/LabService.h"
@@ -81,6 +82,8 @@ TEST(LabProgrammes, ChangesMadeWhileTheServerIsAwayArriveOnceAsTheLatestVersion)
   Programme a = NewProgramme(QStringLiteral("SW-7")), b = NewProgramme(QStringLiteral("SW-8"));
   storeA.Save(a);
   storeB.Save(b);
+  // The first rig to connect makes the tables.
+  ASSERT_TRUE(rigtest::WaitFor([&] { return serviceA.Status().Now == LabStatus::State::Synced; }, 20000));
   ASSERT_TRUE(rigtest::WaitFor([&] { return LabScalar(s, "SELECT count(*) FROM lab_programmes") == "2"; }, 20000));
 
   ASSERT_TRUE(server.Pause());
@@ -239,4 +242,37 @@ TEST(LabSwitchHistory, TheSwitchsTestsAndProgrammesFromEveryRigOldestFirst) {
   EXPECT_TRUE(text.contains("lab_tests_out_index_whole")) << text.toStdString();
   EXPECT_TRUE(text.contains("lab_programmes_out_index_whole")) << text.toStdString();
   EXPECT_EQ(FetchLabSwitchHistory(c, {QStringLiteral("SW-7"), QString()}).size(), 4u);
+}
+
+// Programmes stored before the lab was set (one of them ended, so it never
+// changes again) reach it at the next start-up, once; one the lab already
+// holds at its revision is not queued again.
+TEST(LabProgrammes, ThoseStoredBeforeTheLabReachItAtTheNextStartUp) {
+  const LabSettings s = rigtest::FreshLabDatabase(rigtest::SharedLabServer());
+  rigtest::TempDir dir;
+  TProgrammeStore store(dir.Path());
+  Programme ended = NewProgramme(QStringLiteral("SW-1")), running = NewProgramme(QStringLiteral("SW-2")),
+            sent = NewProgramme(QStringLiteral("SW-3"));
+  RunBlock(ended, 2000);
+  ended.EndedAt = kDay1.addDays(2);
+  for (Programme* p : {&ended, &running, &sent}) store.Save(*p);
+  {
+    LabConnection c(s);
+    EnsureLabSchema(c);
+    ASSERT_TRUE(UploadProgramme(c, MakeProgrammeSnapshot(s.RigName, sent, kDay1)));
+  }
+  SaveLabSettings(dir.Path(), s);
+  LabServiceTiming quick;
+  quick.Pauses = {std::chrono::milliseconds(50), std::chrono::milliseconds(400)};
+  {
+    LabService service(dir.Path(), quick);
+    ASSERT_TRUE(rigtest::WaitFor([&] { return service.Status().Now == LabStatus::State::Synced; }, 20000));
+    ASSERT_TRUE(rigtest::WaitFor([&] { return LabScalar(s, "SELECT count(*) FROM lab_programmes") == "3"; }, 20000));
+    ASSERT_TRUE(rigtest::WaitFor([&] { return ProgrammeOutbox(LabOutbox::PathIn(dir.Path())).Count() == 0; }, 20000));
+  }
+  EXPECT_EQ(LabScalar(s, "SELECT string_agg(out_index || ':' || version, ',' ORDER BY out_index) FROM lab_programmes"),
+            QStringLiteral("SW-1:%1,SW-2:%2,SW-3:%3").arg(ended.Revision).arg(running.Revision).arg(sent.Revision));
+  EXPECT_EQ(LabScalar(s, "SELECT ended_at IS NOT NULL FROM lab_programmes WHERE out_index = 'SW-1'"), "t");
+  LabConnection c(s);
+  EXPECT_EQ(ReconcileProgrammes(c, dir.Path(), s.RigName), 0);
 }
