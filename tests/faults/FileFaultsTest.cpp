@@ -5,8 +5,16 @@
 #include <QDirIterator>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
 #include "../ui/QuietWindow.h"
 #include "FaultRig.h"
+#include "endurance/Programme.h"
+#include "endurance/ProgrammeStore.h"
 #include "storage/SQLite3.h"
 #include "storage/Schema.h"
 #include "support/QuietPorts.h"
@@ -136,6 +144,61 @@ TEST_F(LockedDatabase, SavedTestsStayIntactWhenALaterSaveIsRefused) {
   EXPECT_EQ(dir.Read("SaveData.db"), before) << "the refused save changed nothing on disk";
   TSQLiteDatabase db(dir.File("SaveData.db").toUtf8());
   EXPECT_EQ(db.QueryTable("PRAGMA integrity_check")->ValueText(0), QByteArray("ok"));
+}
+
+// Another connection reading the file for a moment on a thread of its own,
+// as the lab's reconcile does while the window saves.
+class BriefReader {
+ public:
+  BriefReader(const QString& file, const char* table, std::chrono::milliseconds holdFor) {
+    thread_ = std::thread([this, file, table, holdFor] {
+      TSQLiteDatabase db(file.toUtf8());
+      db.RunSQL("BEGIN");
+      db.QueryTable(QByteArray("SELECT count(*) FROM ") + table);  // the read lock, kept until COMMIT
+      {
+        std::lock_guard lock(mutex_);
+        reading_ = true;
+      }
+      changed_.notify_all();
+      std::this_thread::sleep_for(holdFor);
+      db.RunSQL("COMMIT");
+    });
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return reading_; });
+  }
+  ~BriefReader() { thread_.join(); }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool reading_ = false;
+  std::thread thread_;
+};
+
+// A reader of a moment holds a save or a programme's store up, never fails it.
+TEST_F(LockedDatabase, AReaderOfAMomentDelaysAStoreButDoesNotFailIt) {
+  FinishedTest(4);
+  SaveButton()->click();  // the files and their tables exist
+  TProgrammeStore programmes(dir.Path());
+  Programme p = PresetProgramme(EnduranceStandard::Breaker, QStringLiteral("M1"));
+  programmes.Save(p);
+  const struct {
+    const char* file;
+    const char* table;
+    std::function<void()> store;
+  } rows[] = {
+      {"SaveData.db", "TestInfo", [&] { FinishedTest(6); SaveButton()->click(); }},
+      {"Programmes.db", "Programme", [&] { p.Identity.Remarks = QStringLiteral("又一次"); programmes.Save(p); }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.file);
+    BriefReader reader(dir.File(row.file), row.table, std::chrono::milliseconds(300));
+    EXPECT_NO_THROW(row.store());
+  }
+  ASSERT_EQ(notifier->notices.size(), 2u);
+  EXPECT_EQ(notifier->notices[1].text, QStringLiteral("保存数据成功！"));
+  EXPECT_EQ(Count(dir.File("SaveData.db"), "TestInfo"), 2);
+  EXPECT_EQ(programmes.Load(p.Id)->Identity.Remarks, QStringLiteral("又一次"));
 }
 
 }  // namespace
