@@ -55,7 +55,6 @@ void StartBlock(benchmark::State& state) {
   BenchStation s;
   for (auto _ : state) {
     state.PauseTiming();
-    s.runner.Detach();
     s.runner.Attach(M2());
     s.wire.writes.clear();
     state.ResumeTiming();
@@ -74,7 +73,6 @@ void RecordInspection(benchmark::State& state) {
     state.PauseTiming();
     Programme p = M2();
     p.Runs.push_back({0, 1, QDateTime::currentDateTime(), 0, 2000, false});
-    s.runner.Detach();
     s.runner.Attach(p);
     Inspection i{1, QStringLiteral("外观、紧固件"), InspectionWork::Lubrication, {}, QStringLiteral("李工"), {},
                  {{QStringLiteral("合闸时间"), QStringLiteral("ms"), 41.5, 30, 50, 2}}};

@@ -79,17 +79,10 @@ QString TProgrammeRunner::Attach(Programme p) {
     programme_ = std::move(previous);
     return why;
   }
-  tracking_ = false;
+  tracking_ = adopted_ = false;
   WriteLog(QStringLiteral("工位%1：试验方案%2（%3 %4）%5").arg(Station()).arg(programme_->Id)
                .arg(programme_->Identity.SwitchModel, programme_->Identity.FactoryNumber, StepText(*programme_)));
   return QString();
-}
-
-void TProgrammeRunner::Detach() {
-  if (programme_ && !pendingTimes_.empty()) Store();
-  pendingTimes_.clear();
-  programme_.reset();
-  tracking_ = false;
 }
 
 QString TProgrammeRunner::ConfirmVoltage(int block, const QString& byWhom) {
@@ -223,11 +216,36 @@ void TProgrammeRunner::RunStarted() {
     return;
   }
   if (tracking_) EndRun();  // a test the programme did not start: not a block's
-  if (!programme_->EndedAt.isValid())
+  if (programme_->EndedAt.isValid()) return;
+  adopted_ = !starting_ && !shared.Model.IsRunning() && NextStep(*programme_).Kind == StepKind::ContinueBlock;
+  if (!adopted_) WriteLog(QStringLiteral("工位%1：这次测试不是试验方案的一段，次数不计入试验方案").arg(Station()));
+}
+
+void TProgrammeRunner::TakeOnCutBlock(const ActionRecord& first) {
+  adopted_ = false;
+  Programme& p = *programme_;
+  const ProgrammeStep step = NextStep(p);
+  const BlockRun* last = p.Runs.empty() ? nullptr : &p.Runs.back();
+  const ProgrammeBlock& block = p.Blocks[step.Block - 1];
+  const int32_t left = block.Count - BlockDone(p, step.Block);
+  const bool goesOn = step.Kind == StepKind::ContinueBlock && last && last->Block == step.Block &&
+                      station_.Shared().Run.Mode == block.Mode && first.Count >= last->LastCount &&
+                      first.Count <= last->LastCount + left;
+  if (!goesOn) {
     WriteLog(QStringLiteral("工位%1：这次测试不是试验方案的一段，次数不计入试验方案").arg(Station()));
+    return;
+  }
+  const int32_t from = last->LastCount;
+  OpenRun(p, station_.Shared().State.StartTime, from);
+  tracking_ = true;
+  cycleClock_.Break();
+  Store();
+  WriteLog(QStringLiteral("工位%1：控制器在程序停止期间继续了试验方案第%2段（从第%3次起），这次测试计入试验方案")
+               .arg(Station()).arg(step.Block).arg(CountText(BlockBase(p, step.Block) + BlockDone(p, step.Block))));
 }
 
 void TProgrammeRunner::ActionQueued(const ActionRecord& record) {
+  if (adopted_ && programme_) TakeOnCutBlock(record);
   if (!tracking_ || !programme_) return;
   AdvanceRun(*programme_, record.Count);
   const BlockRun* run = OpenRunOf(*programme_);

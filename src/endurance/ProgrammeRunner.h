@@ -35,8 +35,6 @@ class TProgrammeRunner : public IRunObserver {
   // Takes on `p` for this station: a new one (no Id) is checked and stored
   // first. Empty when taken on, else why not (a problem names its field).
   QString Attach(Programme p);
-  // Lets the programme go (it stays stored, to be taken on again).
-  void Detach();
   const std::optional<Programme>& Current() const { return programme_; }
   // Where the programme is kept: its report number, the program folder.
   const TProgrammeStore& Storage() const { return store_; }
@@ -75,6 +73,12 @@ class TProgrammeRunner : public IRunObserver {
  private:
   // Closes the open run (its test is over) and stores the programme.
   void EndRun();
+  // The first action of a test the controller reported without our start,
+  // the programme's block being cut short: when the controller's count goes
+  // on from where the block stopped, in the block's mode, the test is that
+  // block carried on while this program was down (killed, a power cut), and
+  // is counted, the cycles it made unseen included.
+  void TakeOnCutBlock(const ActionRecord& first);
   // Stores the programme; false (with the trouble logged and kept) when it could not be.
   bool Store();
   int Station() const;
@@ -86,6 +90,7 @@ class TProgrammeRunner : public IRunObserver {
   std::optional<Programme> programme_;
   bool starting_ = false;  // our own start is on its way: its RunStarted opens the run
   bool tracking_ = false;  // the station's test is the open run's
+  bool adopted_ = false;   // a test reported without our start: its first action decides
   QString trouble_;
   TCycleClock cycleClock_;
   std::vector<ActionTime> pendingTimes_;  // stored with the programme's next change

@@ -178,5 +178,54 @@ TEST(ProgrammeRunner, ABlockWhoseStartNeverWentOutLeavesNoRun) {
   }
 }
 
+
+// A controller may go on with a block while the program is down (killed, a
+// power cut): the actions it reports once the program is back are that
+// block's when its count goes on from where the block stopped, in the
+// block's mode — the cycles made unseen counted too — and another test's
+// otherwise.
+TEST(ProgrammeRunner, ABlockTheControllerWentOnWithWhileTheProgramWasDownCountsOnce) {
+  struct Row {
+    const char* name;
+    int reportedMode;
+    std::vector<std::pair<int32_t, uint8_t>> cycles;  // the count, the breaks at its close
+    int32_t cumulative;
+    StepKind step;
+    int32_t failedAt;  // 0: no failure
+  };
+  const Row rows[] = {
+      {"goes on from the count reached", kLifeCloseOpen, {{3, kAllClosed}, {4, kAllClosed}, {5, kAllClosed}, {6, kAllClosed}}, 6, StepKind::Inspect, 0},
+      {"cycles made unseen count", kLifeCloseOpen, {{5, kAllClosed}, {6, kAllClosed}}, 6, StepKind::Inspect, 0},
+      {"a refusal in it fixes the verdict", kLifeCloseOpen, {{4, kAllClosed}, {5, kB1Open}, {6, kAllClosed}}, 6, StepKind::Inspect, 5},
+      {"a count begun again is another test", kLifeCloseOpen, {{1, kAllClosed}, {2, kAllClosed}}, 3, StepKind::ContinueBlock, 0},
+      {"another mode is another test", kLifeOpenClose, {{4, kAllClosed}, {5, kAllClosed}}, 3, StepKind::ContinueBlock, 0},
+      {"past the block's count is another test", kLifeCloseOpen, {{7, kAllClosed}}, 3, StepKind::ContinueBlock, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    rigtest::TempDir dir;
+    LinkedStation s(1, dir.Path());
+    TProgrammeRunner runner(s.controller, s.control, dir.Path(), [&] { return s.now; });
+    Programme p = TenCycles();  // as the start-up left it: block 1 cut at 3 of 6
+    OpenRun(p, s.now, 0);
+    AdvanceRun(p, 3);
+    CloseRun(p);
+    ASSERT_EQ(runner.Attach(p), QString());
+    ParameterBlock reported = Stored(3, kIgnoreRefusals);
+    reported.Mode = row.reportedMode;
+    s.Connect(reported);
+    for (const auto& [count, closeBits] : row.cycles) Cycle(s, count, closeBits);
+    s.Finished();
+    ASSERT_TRUE(s.PressSave());
+    s.control.TestSaved();
+    const std::optional<Programme> stored = TProgrammeStore(dir.Path()).Load(runner.Current()->Id);
+    EXPECT_EQ(CumulativeCount(*stored), row.cumulative);
+    EXPECT_EQ(NextStep(*stored).Kind, row.step);
+    const Verdict v = VerdictOf(*stored);
+    EXPECT_EQ(v.Failure ? v.Failure->Operation : 0, row.failedAt);
+    EXPECT_TRUE(s.StartFrames().empty());  // nothing was started on the controller
+  }
+}
+
 }  // namespace
 }  // namespace rig
