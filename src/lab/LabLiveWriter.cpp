@@ -56,16 +56,9 @@ LabLiveWriter::~LabLiveWriter() { Stop(); }
 
 void LabLiveWriter::Start() {
   std::lock_guard lock(mutex_);
-  if (thread_.joinable()) return;
+  if (thread_.Started()) return;
   stopping_ = false;
-  running_ = true;
-  interrupt_.Rearm();
-  thread_ = std::thread([this] {
-    Run();
-    std::lock_guard lock(mutex_);
-    running_ = false;
-    ended_.notify_all();
-  });
+  thread_.Start([this] { Run(); });
 }
 
 void LabLiveWriter::Stop() {
@@ -74,16 +67,7 @@ void LabLiveWriter::Stop() {
     stopping_ = true;
   }
   wake_.notify_all();
-  if (!thread_.joinable()) return;
-  const auto ends = [this](std::chrono::milliseconds within) {
-    std::unique_lock lock(mutex_);
-    return ended_.wait_for(lock, within, [this] { return !running_; });
-  };
-  if (!ends(std::chrono::milliseconds(50))) {
-    interrupt_.Cancel();
-    if (!ends(timing_.StopGrace)) interrupt_.Cut();
-  }
-  thread_.join();
+  thread_.Join(timing_.StopGrace);
 }
 
 void LabLiveWriter::Offer(LiveSnapshot snapshot) {
@@ -120,7 +104,7 @@ void LabLiveWriter::Run() {
       try {
         if (!connection) {
           connection = std::make_unique<LabConnection>(settings_, timing_.ConnectSeconds, [this] { return Stopping(); },
-                                                       &interrupt_);
+                                                       &thread_.Interrupt());
           connection->Exec("SET statement_timeout = 10000; SET lock_timeout = 5000");
           EnsureLabSchema(*connection);
         }

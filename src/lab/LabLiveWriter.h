@@ -10,10 +10,9 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
-#include "lab/LabInterrupt.h"
+#include "lab/LabThread.h"
 #include "lab/LabSettings.h"
 #include "station/LiveState.h"
 
@@ -59,15 +58,12 @@ class LabLiveWriter {
 
   const LabSettings settings_;
   const LiveTiming timing_;
-  LabInterrupt interrupt_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
-  std::condition_variable ended_;
   std::optional<LiveSnapshot> offered_;
   bool stopping_ = false;
-  bool running_ = false;
   int64_t written_ = 0;
-  std::thread thread_;
+  LabThread thread_;
 };
 
 }  // namespace rig::lab

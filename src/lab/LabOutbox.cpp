@@ -54,6 +54,8 @@ int LabOutbox::AsideCount() const {
   return static_cast<int>(db->QueryTable("SELECT count(*) FROM Outbox WHERE Aside IS NOT NULL")->ValueInteger(0));
 }
 
+QString LabOutbox::NewestAsideReason() const { return lab::NewestAsideReason(*Open(path_), "Outbox"); }
+
 std::set<int64_t> LabOutbox::LocalIds() const {
   auto db = Open(path_);
   auto t = db->QueryTable("SELECT CAST(json_extract(Summary, '$.LocalId') AS INTEGER) FROM Outbox");

@@ -32,6 +32,8 @@ class LabOutbox {
   void SetAside(const QString& testId, const QString& reason);
   // Tests set aside. Throws ESQLiteException.
   int AsideCount() const;
+  // Why the newest of the tests set aside was refused; empty: none.
+  QString NewestAsideReason() const;
   // The rig's test numbers (AutoID) of every test here, set aside or not.
   // Throws ESQLiteException.
   std::set<int64_t> LocalIds() const;

@@ -29,8 +29,10 @@ QString LabStatusText(const LabStatus& s, const QDateTime& now) {
   if (s.Pending > 0 && s.OldestSaved.isValid() && s.OldestSaved.secsTo(now) >= 60)
     pending += QStringLiteral("，最早的已等待 %1").arg(WaitedText(s.OldestSaved.secsTo(now)));
   const QString waiting = s.Pending > 0 ? QStringLiteral("（%1）").arg(pending) : QString();
-  const QString aside =
+  QString aside =
       s.Aside > 0 ? QStringLiteral("；%1 个测试被服务器拒收，已搁置：%2").arg(s.Aside).arg(s.LastAside) : QString();
+  if (s.ProgrammesAside > 0)
+    aside += QStringLiteral("；%1 个试验方案被服务器拒收，已搁置：%2").arg(s.ProgrammesAside).arg(s.LastProgrammeAside);
   switch (s.Now) {
     case LabStatus::State::Off: return QString();
     case LabStatus::State::Connecting: return head + QStringLiteral("正在连接……");
@@ -55,17 +57,10 @@ LabUploader::~LabUploader() { Stop(); }
 
 void LabUploader::Start() {
   std::lock_guard lock(mutex_);
-  if (thread_.joinable()) return;
+  if (thread_.Started()) return;
   stopping_ = false;
-  running_ = true;
   status_.Now = LabStatus::State::Connecting;  // nothing is known of the server yet
-  interrupt_.Rearm();
-  thread_ = std::thread([this] {
-    Run();
-    std::lock_guard lock(mutex_);
-    running_ = false;
-    ended_.notify_all();
-  });
+  thread_.Start([this] { Run(); });
 }
 
 void LabUploader::Stop() {
@@ -74,17 +69,7 @@ void LabUploader::Stop() {
     stopping_ = true;
   }
   wake_.notify_all();
-  if (!thread_.joinable()) return;
-  const auto ends = [this](std::chrono::milliseconds within) {
-    std::unique_lock lock(mutex_);
-    return ended_.wait_for(lock, within, [this] { return !running_; });
-  };
-  // The window may be the one waiting here: never on the server's goodwill.
-  if (!ends(std::chrono::milliseconds(50))) {
-    interrupt_.Cancel();
-    if (!ends(limits_.StopGrace)) interrupt_.Cut();
-  }
-  thread_.join();
+  thread_.Join(limits_.StopGrace);  // the window may be the one waiting here
 }
 
 void LabUploader::Wake() {
@@ -129,12 +114,20 @@ void LabUploader::Publish(LabStatus::State state, int pending, const QString& pr
   status_.Problem = problem;
 }
 
-void LabUploader::PublishOutbox(const LabOutbox& outbox) {
+void LabUploader::PublishOutbox(const LabOutbox& outbox, const ProgrammeOutbox& programmes) {
   const std::optional<LabTestRecord> oldest = outbox.Oldest();
+  // The reasons are read back from the outbox, so that those set aside
+  // before a restart are explained too.
   const int aside = outbox.AsideCount();
+  const QString why = aside > 0 ? outbox.NewestAsideReason() : QString();
+  const int programmesAside = programmes.AsideCount();
+  const QString programmeWhy = programmesAside > 0 ? programmes.NewestAsideReason() : QString();
   std::lock_guard lock(mutex_);
   status_.OldestSaved = oldest ? ParseLabTime(oldest->SavedAt) : QDateTime();
   status_.Aside = aside;
+  status_.LastAside = why;
+  status_.ProgrammesAside = programmesAside;
+  status_.LastProgrammeAside = programmeWhy;
 }
 
 bool LabUploader::SetAside(LabOutbox& outbox, const LabTestRecord& refused, const LabError& refusal) {
@@ -143,8 +136,6 @@ bool LabUploader::SetAside(LabOutbox& outbox, const LabTestRecord& refused, cons
     WriteLog(QStringLiteral("实验室数据库拒收测试（%1，出厂编号 %2，保存于 %3），已搁置在待上传文件中：%4")
                  .arg(refused.RigName, refused.OutIndex, DateTimeText(ParseLabTime(refused.SavedAt).toLocalTime()),
                       refusal.Words()));
-    std::lock_guard lock(mutex_);
-    status_.LastAside = refusal.Words();
     return true;
   } catch (const ESQLiteException&) {
     return false;
@@ -174,12 +165,12 @@ void LabUploader::Run() {
     int pending = 0;
     try {
       pending = outbox.Count();
-      PublishOutbox(outbox);
+      PublishOutbox(outbox, programmes);
       // Connected first, even with nothing to send: the status line says
       // what the server does from start-up on, and a lost server's return
       // is noticed (and logged) whether or not a test waits.
       if (!connection) {
-        connection = std::make_unique<LabConnection>(settings_, limits_.ConnectSeconds, stopping, &interrupt_);
+        connection = std::make_unique<LabConnection>(settings_, limits_.ConnectSeconds, stopping, &thread_.Interrupt());
         connection->Exec(QStringLiteral("SET statement_timeout = %1; SET lock_timeout = %2")
                              .arg(limits_.Statement.count())
                              .arg(limits_.Lock.count())
@@ -206,13 +197,14 @@ void LabUploader::Run() {
           reconcilesDone_ = asked;  // an ask that came meanwhile is run next time round
         }
         pending = outbox.Count();
-        PublishOutbox(outbox);
+        PublishOutbox(outbox, programmes);
       }
       if (pending == 0) {
         // The tests are up: the programmes (whose runs are those tests) and
         // the events go after them.
         SendWaitingProgrammes(*connection, programmes);
         SendWaitingEvents(*connection, events);
+        PublishOutbox(outbox, programmes);  // a programme may have been set aside
         failures = 0;
         {
           std::lock_guard lock(mutex_);

@@ -13,9 +13,8 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
 
-#include "lab/LabInterrupt.h"
+#include "lab/LabThread.h"
 #include "lab/LabSettings.h"
 #include "lab/LabUpload.h"
 
@@ -24,6 +23,7 @@ namespace rig::lab {
 class LabConnection;
 class LabError;
 class LabOutbox;
+class ProgrammeOutbox;
 
 struct LabStatus {
   enum class State { Off, Connecting, Synced, Pending, Unreachable, Failing };
@@ -33,14 +33,16 @@ struct LabStatus {
   int64_t Uploaded = 0;  // tests this uploader stored
   QDateTime OldestSaved;  // when the oldest pending test was saved (invalid: unknown)
   int Aside = 0;          // tests the server refused, kept in the outbox
-  QString LastAside;      // why the last of them was refused
+  QString LastAside;      // why the newest of them was refused
+  int ProgrammesAside = 0;      // programme snapshots the server refused, kept
+  QString LastProgrammeAside;   // why the newest of them was refused
 };
 
 // The main window's one line: "实验室数据库：正在连接……" (until the server
 // first answered or failed), "实验室数据库：已同步", "实验室数据库：待上传 N 个测试",
 // "实验室数据库：无法连接：…", "实验室数据库：上传失败：…"; empty when off.
-// Pending tests say how long the oldest has waited at `now`; tests set
-// aside are counted after.
+// Pending tests say how long the oldest has waited at `now`; tests and
+// programmes set aside are counted after.
 QString LabStatusText(const LabStatus& status, const QDateTime& now = QDateTime::currentDateTime());
 
 // "3 分钟", "2 小时", "5 天": how long a test has waited.
@@ -99,7 +101,7 @@ class LabUploader {
   void Run();
   void Publish(LabStatus::State state, int pending, const QString& problem);
   // The outbox's oldest pending test and the tests set aside, into the status.
-  void PublishOutbox(const LabOutbox& outbox);
+  void PublishOutbox(const LabOutbox& outbox, const ProgrammeOutbox& programmes);
   // Sets the test just refused aside; false when it could not.
   bool SetAside(LabOutbox& outbox, const LabTestRecord& refused, const LabError& refusal);
   // Sleeps until woken, stopped or `pause` has passed.
@@ -111,18 +113,15 @@ class LabUploader {
   const UploadLimits limits_;
   UploadHook hook_;
   ReconcileTask reconcile_;
-  LabInterrupt interrupt_;
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;
-  std::condition_variable ended_;
   bool woken_ = false;
   bool stopping_ = false;
-  bool running_ = false;
   int reconcilesAsked_ = 0;  // RequestReconcile() calls
   int reconcilesDone_ = -1;  // the asks answered; -1: not even the start-up one
   LabStatus status_;
-  std::thread thread_;
+  LabThread thread_;
 };
 
 }  // namespace rig::lab

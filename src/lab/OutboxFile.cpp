@@ -12,4 +12,11 @@ std::unique_ptr<TSQLiteDatabase> OpenOutboxFile(const QString& path, const char*
   return db;
 }
 
+QString NewestAsideReason(TSQLiteDatabase& db, const char* table) {
+  const QByteArray sql =
+      QByteArray("SELECT Aside FROM ") + table + " WHERE Aside IS NOT NULL ORDER BY Seq DESC LIMIT 1";
+  auto t = db.QueryTable(sql);
+  return t->RowCount() == 0 ? QString() : QString::fromUtf8(t->ValueText(0));
+}
+
 }  // namespace rig::lab

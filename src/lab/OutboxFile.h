@@ -13,4 +13,7 @@ namespace rig::lab {
 // cut), and runs `createTable` (a CREATE TABLE IF NOT EXISTS).
 std::unique_ptr<TSQLiteDatabase> OpenOutboxFile(const QString& path, const char* createTable);
 
+// The reason kept with the newest row of `table` set aside; empty: none.
+QString NewestAsideReason(TSQLiteDatabase& db, const char* table);
+
 }  // namespace rig::lab

@@ -60,4 +60,6 @@ int ProgrammeOutbox::AsideCount() const {
   return static_cast<int>(db->QueryTable("SELECT count(*) FROM Programmes WHERE Aside IS NOT NULL")->ValueInteger(0));
 }
 
+QString ProgrammeOutbox::NewestAsideReason() const { return lab::NewestAsideReason(*Open(path_), "Programmes"); }
+
 }  // namespace rig::lab

@@ -29,6 +29,8 @@ class ProgrammeOutbox {
   int64_t WaitingVersion(const QString& programmeId) const;
   int Count() const;
   int AsideCount() const;
+  // Why the newest of the snapshots set aside was refused; empty: none.
+  QString NewestAsideReason() const;
 
  private:
   QString path_;

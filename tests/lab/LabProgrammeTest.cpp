@@ -19,6 +19,7 @@
 #include "lab/LabSwitchHistory.h"
 #include "lab/LabTestData.h"
 #include "lab/LabUpload.h"
+#include "lab/LabUploader.h"
 #include "lab/ProgrammeOutbox.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
@@ -165,13 +166,22 @@ TEST(LabProgrammes, TheNewestVersionStandsWhateverArrivesAfterIt) {
   EXPECT_EQ(QString::number(outbox.Count()) + "/" + QString::number(outbox.Oldest()->Version), "1/3");
   outbox.Remove(*outbox.Oldest());
 
-  // A snapshot the server refuses is set aside; the others go on.
+  // A snapshot the server refuses is set aside, and the rig's status line
+  // says so with the reason; the others go on.
   LabScalar(s, "ALTER TABLE lab_programmes ADD CONSTRAINT no_bad CHECK (out_index <> 'BAD')");
-  outbox.Add(Snapshot("一号台", NewProgramme(QStringLiteral("BAD")), NewId(), 1));
-  outbox.Add(Snapshot("一号台", NewProgramme(QStringLiteral("SW-10")), NewId(), 1));
-  EXPECT_EQ(SendWaitingProgrammes(c, outbox), 1);  // the refused one is not counted
+  outbox.Add(Snapshot(s.RigName, NewProgramme(QStringLiteral("BAD")), NewId(), 1));
+  outbox.Add(Snapshot(s.RigName, NewProgramme(QStringLiteral("SW-10")), NewId(), 1));
+  LabUploader uploader(s, LabOutbox::PathIn(dir.Path()));
+  uploader.Start();
+  ASSERT_TRUE(rigtest::WaitFor(
+      [&] { return uploader.Status().Now == LabStatus::State::Synced && uploader.Status().ProgrammesAside == 1; }, 20000))
+      << LabStatusText(uploader.Status()).toStdString();
+  uploader.Stop();
+  const QString line = LabStatusText(uploader.Status());
+  EXPECT_TRUE(line.startsWith(QStringLiteral("实验室数据库：已同步；1 个试验方案被服务器拒收，已搁置：与实验室数据库的规定或已有数据冲突")) &&
+              line.contains(QLatin1String("23514")))
+      << line.toStdString();
   EXPECT_EQ(outbox.Count(), 0);
-  EXPECT_EQ(outbox.AsideCount(), 1);
   EXPECT_EQ(LabScalar(s, "SELECT string_agg(out_index, ',' ORDER BY out_index) FROM lab_programmes"), "SW-10,SW-9");
 }
 
