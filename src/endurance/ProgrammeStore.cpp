@@ -76,9 +76,7 @@ std::vector<Measurement> MeasurementsOf(const QByteArray& text) {
 std::unique_ptr<TSQLiteDatabase> Open(const QString& path) {
   const bool made = !QFile::exists(path);
   auto db = std::make_unique<TSQLiteDatabase>(path.toUtf8());
-  // The window stores while the lab's reconcile reads on its own thread:
-  // either waits for the other a moment rather than fail.
-  sqlite3_busy_timeout(db->Handle(), 2000);
+  WaitForOtherConnections(*db);
   db->RunSQL("PRAGMA synchronous=EXTRA");  // a commit outlasts a power cut, its journal's removal too
   for (const char* s : kSchema) db->RunSQL(s);
   // Files from before the lab knew programmes get the lab's key and the count of stores.

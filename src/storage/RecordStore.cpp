@@ -143,10 +143,7 @@ void WriteActionRows(TSQLiteDatabase& db, const ActionQueue& actions) {
 int64_t WriteSummaryRow(const QString& summaryPath, const TestSummary& test, const std::array<int, 5>& params,
                      const QString& detailPath) {
   TSQLiteDatabase db(summaryPath.toUtf8());
-  // The lab's reconcile reads the file on a thread of its own: a save waits
-  // for such a reader a moment rather than fail. Another program holding
-  // the file is still reported, after the wait.
-  sqlite3_busy_timeout(db.Handle(), 2000);
+  WaitForOtherConnections(db);
   // A commit returns only once it outlasts a power cut: with EXTRA, SQLite
   // also syncs the folder after removing its rollback journal, without which
   // the journal could come back and roll the row away.

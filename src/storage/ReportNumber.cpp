@@ -40,6 +40,7 @@ QString GiveReportNumber(const QString& exeDir, int64_t autoId) {
   if (!QFileInfo(summaryPath).isFile())  // opening would make an empty one
     throw ESQLiteException(QStringLiteral("找不到文件：%1").arg(summaryPath));
   TSQLiteDatabase db(summaryPath.toUtf8());
+  WaitForOtherConnections(db);
   db.RunSQL("PRAGMA synchronous=EXTRA");  // a number given is kept through a power cut
   db.RunSQL(kCreate);
   // One writer at a time: two reports made at once never share a counter.

@@ -139,4 +139,6 @@ std::unique_ptr<TSQLiteTable> TSQLiteDatabase::QueryTable(const QByteArray& sql,
   return table;
 }
 
+void WaitForOtherConnections(TSQLiteDatabase& db) { sqlite3_busy_timeout(db.Handle(), 2000); }
+
 }  // namespace rig

@@ -40,6 +40,12 @@ class TSQLiteDatabase {
   sqlite3* db_ = nullptr;
 };
 
+// A file written on the window thread is read meanwhile by the lab's
+// reconcile on a thread of its own: a writer waits for such a reader (or
+// another writer) up to 2 s rather than fail with "database is locked".
+// Another program holding the file is still reported, after the wait.
+void WaitForOtherConnections(TSQLiteDatabase& db);
+
 // Binds one value to parameter `index` of `stmt`; false when SQLite refuses.
 bool BindValue(sqlite3_stmt* stmt, int index, const SqlValue& value);
 

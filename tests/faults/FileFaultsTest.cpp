@@ -15,6 +15,7 @@
 #include "FaultRig.h"
 #include "endurance/Programme.h"
 #include "endurance/ProgrammeStore.h"
+#include "storage/ReportNumber.h"
 #include "storage/SQLite3.h"
 #include "storage/Schema.h"
 #include "support/QuietPorts.h"
@@ -175,13 +176,19 @@ class BriefReader {
   std::thread thread_;
 };
 
-// A reader of a moment holds a save or a programme's store up, never fails it.
+// A reader of a moment holds a save, a report number or a programme's store
+// up, never fails it.
 TEST_F(LockedDatabase, AReaderOfAMomentDelaysAStoreButDoesNotFailIt) {
   FinishedTest(4);
   SaveButton()->click();  // the files and their tables exist
   TProgrammeStore programmes(dir.Path());
   Programme p = PresetProgramme(EnduranceStandard::Breaker, QStringLiteral("M1"));
   programmes.Save(p);
+  {
+    TSQLiteDatabase db(dir.File("SaveData.db").toUtf8());
+    db.RunSQL("DELETE FROM ReportNumbers");  // as for a test saved before numbers were given
+  }
+  QString number;
   const struct {
     const char* file;
     const char* table;
@@ -189,9 +196,10 @@ TEST_F(LockedDatabase, AReaderOfAMomentDelaysAStoreButDoesNotFailIt) {
   } rows[] = {
       {"SaveData.db", "TestInfo", [&] { FinishedTest(6); SaveButton()->click(); }},
       {"Programmes.db", "Programme", [&] { p.Identity.Remarks = QStringLiteral("又一次"); programmes.Save(p); }},
+      {"SaveData.db", "ReportNumbers", [&] { number = GiveReportNumber(dir.Path(), 1); }},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.file);
+    SCOPED_TRACE(std::string(row.file) + " " + row.table);
     BriefReader reader(dir.File(row.file), row.table, std::chrono::milliseconds(300));
     EXPECT_NO_THROW(row.store());
   }
@@ -199,6 +207,7 @@ TEST_F(LockedDatabase, AReaderOfAMomentDelaysAStoreButDoesNotFailIt) {
   EXPECT_EQ(notifier->notices[1].text, QStringLiteral("保存数据成功！"));
   EXPECT_EQ(Count(dir.File("SaveData.db"), "TestInfo"), 2);
   EXPECT_EQ(programmes.Load(p.Id)->Identity.Remarks, QStringLiteral("又一次"));
+  EXPECT_FALSE(number.isEmpty());
 }
 
 }  // namespace
