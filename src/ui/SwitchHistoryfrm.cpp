@@ -15,6 +15,7 @@
 #include "endurance/ProgrammeStore.h"
 #include "endurance/ProgrammeTexts.h"
 #include "endurance/SwitchHistoryTexts.h"
+#include "lab/LabProgrammeRecord.h"
 #include "lab/LabSwitchHistory.h"
 #include "storage/SQLiteException.h"
 #include "ui/DesignFont.h"
@@ -25,24 +26,29 @@
 namespace rig {
 namespace {
 
-// A programme of this rig, read only: its switch and its record. The
-// programme window itself belongs to a station's running programme.
-void ShowProgrammeRecord(QWidget* parent, const Programme& p) {
+// A programme's record, read only. The programme window itself belongs to
+// a station's running programme.
+void ShowRecordText(QWidget* parent, const QString& record) {
   QDialog box(parent);
   box.setWindowTitle(QStringLiteral("试验方案记录（只读）"));
   box.setFont(DesignFont());
   auto* text = new QPlainTextEdit(&box);
   text->setObjectName(QStringLiteral("ProgrammeRecord"));
   text->setReadOnly(true);
-  const QString head = QStringLiteral("开关型号：%1\n出厂编号：%2\n工位%3，%4 %5\n\n")
-                           .arg(p.Identity.SwitchModel, p.Identity.FactoryNumber)
-                           .arg(p.Station)
-                           .arg(StandardName(p.Standard), p.ClassName);
-  text->setPlainText(head + ProgrammeRecordText(p));
+  text->setPlainText(record);
   auto* layout = new QVBoxLayout(&box);
   layout->addWidget(text);
   box.resize(700, 500);
   box.exec();
+}
+
+// One of this rig's programmes: its switch, then its record.
+void ShowProgrammeRecord(QWidget* parent, const Programme& p) {
+  const QString head = QStringLiteral("开关型号：%1\n出厂编号：%2\n工位%3，%4 %5\n\n")
+                           .arg(p.Identity.SwitchModel, p.Identity.FactoryNumber)
+                           .arg(p.Station)
+                           .arg(StandardName(p.Standard), p.ClassName);
+  ShowRecordText(parent, head + ProgrammeRecordText(p));
 }
 
 }  // namespace
@@ -147,7 +153,7 @@ void TfrmSwitchHistory::ItemDblClick(int row) {
     if (lab) return ShowLabTestDetail(this, exeDir_, item.LabId, notifier_);
     return ShowTestDetail(this, exeDir_, QString::number(item.LocalId), notifier_);
   }
-  if (lab) return notifier_.Notice(QStringLiteral("该试验方案在%1上，请在该试验台查看。").arg(item.RigName));
+  if (lab) return ShowLabProgramme(item);
   try {
     if (const auto p = TProgrammeStore(exeDir_).Load(item.LocalId)) return ShowProgrammeRecord(this, *p);
     notifier_.Notice(QStringLiteral("该试验方案已不在Programmes.db中。"));
@@ -156,10 +162,39 @@ void TfrmSwitchHistory::ItemDblClick(int row) {
   }
 }
 
+void TfrmSwitchHistory::ShowLabProgramme(const SwitchHistoryItem& item) {
+  if (!labRecord) return notifier_.Notice(QStringLiteral("该试验方案在%1上，请在该试验台查看。").arg(item.RigName));
+  struct Answer {
+    std::optional<QString> Record;
+    QString Problem;
+  };
+  setCursor(Qt::BusyCursor);
+  RunOffWindowThread<Answer>(
+      this,
+      [source = labRecord, id = item.LabId] {
+        Answer a;
+        try {
+          a.Record = source(id);
+        } catch (const std::exception& e) {
+          a.Problem = QString::fromUtf8(e.what());
+        }
+        return a;
+      },
+      [this](Answer a) {
+        unsetCursor();
+        if (!a.Problem.isEmpty()) notifier_.Error(QStringLiteral("无法打开实验室数据库中的试验方案：") + a.Problem);
+        else if (!a.Record) notifier_.Notice(QStringLiteral("该试验方案已不在实验室数据库中。"));
+        emit LabRecordAnswered();
+        if (a.Record) ShowRecordText(this, *a.Record);
+      });
+}
+
 void ShowSwitchHistory(QWidget* parent, const QString& exeDir, INotifier& notifier, const SwitchHistoryQuery& query) {
   TfrmSwitchHistory window(exeDir, notifier, parent);
-  if (const lab::LabSettings lab = lab::LoadLabSettings(exeDir); lab.Enabled())
+  if (const lab::LabSettings lab = lab::LoadLabSettings(exeDir); lab.Enabled()) {
     window.labSource = [lab](const SwitchHistoryQuery& q) { return lab::OtherRigsSwitchHistory(lab, q); };
+    window.labRecord = [lab](const QString& id) { return lab::FetchLabProgrammeRecord(lab, id); };
+  }
   window.SetQuery(query);
   if (!query.FactoryNumber.trimmed().isEmpty()) window.QueryClick();
   window.exec();

@@ -5,6 +5,7 @@
 // the programme's record.
 #include <QDialog>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "endurance/SwitchHistory.h"
@@ -19,6 +20,9 @@ class INotifier;
 // The lab's items for a query; run off the window thread, may throw
 // std::exception (its what() is shown).
 using LabHistorySource = std::function<std::vector<SwitchHistoryItem>(const SwitchHistoryQuery&)>;
+// Another rig's programme in words, by its lab id (nothing: the lab has it
+// no more); run off the window thread, may throw std::exception.
+using LabRecordSource = std::function<std::optional<QString>(const QString& labId)>;
 
 class TfrmSwitchHistory : public QDialog {
   Q_OBJECT
@@ -27,6 +31,8 @@ class TfrmSwitchHistory : public QDialog {
 
   // Empty: this rig's items only.
   LabHistorySource labSource;
+  // Empty: another rig's programme is only named.
+  LabRecordSource labRecord;
 
   void SetQuery(const SwitchHistoryQuery& query);
   void QueryClick();           // 查询
@@ -36,9 +42,12 @@ class TfrmSwitchHistory : public QDialog {
  signals:
   // The lab's items are merged into the list (or the lab could not answer).
   void LabAnswered();
+  // Another rig's programme record was shown (or could not be fetched).
+  void LabRecordAnswered();
 
  private:
   void ShowItems(std::vector<SwitchHistoryItem> items);
+  void ShowLabProgramme(const SwitchHistoryItem& item);
 
   QString exeDir_;
   INotifier& notifier_;

@@ -11,6 +11,7 @@
 #include "endurance/ProgrammeStore.h"
 #include "lab/LabConnection.h"
 #include "lab/LabOutbox.h"
+#include "lab/LabProgrammeRecord.h"
 #include "lab/LabProgrammeUpload.h"
 #include "lab/LabReconcile.h"
 #include "lab/LabSchema.h"
@@ -252,6 +253,45 @@ TEST(LabSwitchHistory, TheSwitchsTestsAndProgrammesFromEveryRigOldestFirst) {
   EXPECT_TRUE(text.contains("lab_tests_out_index_whole")) << text.toStdString();
   EXPECT_TRUE(text.contains("lab_programmes_out_index_whole")) << text.toStdString();
   EXPECT_EQ(FetchLabSwitchHistory(c, {QStringLiteral("SW-7"), QString()}).size(), 4u);
+}
+
+// Another rig's programme opened from the switch history reads as its
+// record: the switch, each block's cycles, cycle times and voltage, the
+// inspection with its measurement judged, the first failure and the verdict.
+TEST(LabSwitchHistory, AnotherRigsProgrammeReadsAsItsRecord) {
+  const LabSettings s = rigtest::FreshLabDatabase(rigtest::SharedLabServer());
+  LabConnection c(s);
+  EnsureLabSchema(c);
+  Programme p = NewProgramme(QStringLiteral("SW-8"));
+  p.Station = 1;
+  p.Identity.Manufacturer = QStringLiteral("某开关厂");
+  p.Identity.Remarks = QStringLiteral("弹簧机构");
+  p.Blocks[0].VoltageNote = QStringLiteral("DC 220 V");
+  p.Blocks[0].VoltageConfirmedBy = QStringLiteral("王工");
+  RunBlock(p, 2000);
+  for (const double ms : {1500.0, 1520.0, 1540.0}) p.Blocks[0].Cycles.Add(ms);
+  Inspect(p, 49);
+  OpenRun(p, kDay1.addDays(1), 0);
+  AdvanceRun(p, 527);
+  NoteRefusal(p, {2527, 2, 1053, kBreakB1, Deviation::RefusedClose, true, kDay1.addDays(1)});
+  CloseRun(p);
+  p.EndedAt = kDay1.addDays(2);
+  const QString id = NewId();
+  UploadProgramme(c, Snapshot("二号台", p, id, 4));
+
+  const QStringList expected{
+      "开关型号：ZW32-12", "出厂编号：SW-8", "二号台 工位1，IEC 62271-100 / GB/T 1984 M2", "制造厂：某开关厂",
+      "开始：2026-12-01 08:00；结束：2026-12-03 08:00", "",
+      "IEC 62271-100 / GB/T 1984 M2，目标10,000次（1次 = 试验方式的1个循环）",
+      "第1段（分合分）：2,000/2,000次；平均 1.52 s，离散 0.02 s，最慢 1.54 s；控制电压 DC 220 V（王工确认）",
+      "　检查：李工 2026-12-01 08:00，连杆，润滑；合闸时间 49 ms（30–50）临界",
+      "第2段（分合分）：527/2,000次；尚无测得的循环", "第3段（分合分）：0/2,000次；尚无测得的循环",
+      "第4段（分合分）：0/2,000次；尚无测得的循环", "第5段（分合分）：0/2,000次；尚无测得的循环",
+      "首次拒动作：第2,527次（第2段，B1拒合）", "判定：" + VerdictTextZh(VerdictOf(p)), "备注：弹簧机构"};
+  const std::optional<QString> record = FetchLabProgrammeRecord(c, id);
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->split('\n'), expected) << record->toStdString();
+  EXPECT_EQ(FetchLabProgrammeRecord(c, NewId()), std::nullopt);  // gone from the lab
 }
 
 // Programmes stored before the lab was set (one of them ended, so it never

@@ -77,6 +77,28 @@ TEST_F(SwitchHistoryWindowTest, ListsTheRigsItemsThenMergesTheLabsInTimeOrder) {
   EXPECT_EQ(table->item(1, 7)->text(), QStringLiteral("0/2,000"));
   EXPECT_EQ(window.Items()[3].LabId, QStringLiteral("lab-6"));
   EXPECT_TRUE(notifier.notices.empty());
+
+  // Another rig's programme (row 0) is fetched off the window thread by its
+  // lab id; one the lab no longer holds, or a lab that fails, is said so.
+  const struct {
+    bool fails;
+    const char* said;
+  } opens[] = {{false, "该试验方案已不在实验室数据库中。"}, {true, "无法打开实验室数据库中的试验方案：连接超时"}};
+  for (const auto& open : opens) {
+    QStringList fetched;
+    window.labRecord = [&fetched, fails = open.fails](const QString& id) -> std::optional<QString> {
+      fetched << id;
+      if (fails) throw std::runtime_error("连接超时");
+      return std::nullopt;
+    };
+    QSignalSpy recorded(&window, &TfrmSwitchHistory::LabRecordAnswered);
+    window.ItemDblClick(0);
+    ASSERT_TRUE(recorded.wait(5000));
+    EXPECT_EQ(fetched, QStringList{"lab-1"});
+    ASSERT_FALSE(notifier.notices.empty());
+    EXPECT_EQ(notifier.notices.back().text, QString::fromUtf8(open.said));
+    EXPECT_EQ(notifier.notices.back().error, open.fails);
+  }
 }
 
 TEST_F(SwitchHistoryWindowTest, ALabThatFailsLeavesTheRigsItemsAndSaysWhy) {
