@@ -29,6 +29,16 @@ int RunsOf(const Programme& p, int block) {
   return runs;
 }
 
+QString MeasurementText(const Measurement& m) {
+  return QStringLiteral("%1 %2 %3（%4–%5）%6")
+      .arg(m.Name)
+      .arg(m.Value)
+      .arg(m.Unit)
+      .arg(m.Low)
+      .arg(m.High)
+      .arg(JudgementText(Judge(m)));
+}
+
 QString MeasureText(double v) { return QString::number(v, 'g', 10); }
 
 QString ProgrammeRecordText(const Programme& p) {
@@ -50,14 +60,7 @@ QString ProgrammeRecordText(const Programme& p) {
     if (const Inspection* i = FindInspection(p, b)) {
       QString check = QStringLiteral("　检查：%1 %2，%3，%4").arg(i->ByWhom, i->At.toString(QStringLiteral("yyyy-MM-dd hh:mm")),
                                                              i->Checked, InspectionWorkText(*i));
-      for (const Measurement& m : i->Measurements)
-        check += QStringLiteral("；%1 %2 %3（%4–%5）%6")
-                     .arg(m.Name)
-                     .arg(m.Value)
-                     .arg(m.Unit)
-                     .arg(m.Low)
-                     .arg(m.High)
-                     .arg(JudgementText(Judge(m)));
+      for (const Measurement& m : i->Measurements) check += QStringLiteral("；") + MeasurementText(m);
       lines << check;
     }
   }

@@ -10,6 +10,8 @@ namespace rig {
 
 QString ProgrammeRecordText(const Programme& p);
 
+// "合闸时间 41.5 ms（30–50）合格": a measurement with its limits, judged.
+QString MeasurementText(const Measurement& m);
 // What was done at an inspection: "未做处理", "润滑", "其他：WORK".
 QString InspectionWorkText(const Inspection& i);
 // Block `block`'s mean cycle against block 1's, "+3.2%"; empty when either

@@ -12,6 +12,7 @@
 #include "endurance/ProgrammeRules.h"
 #include "endurance/ProgrammeTexts.h"
 #include "lab/LabConnection.h"
+#include "lab/PgCells.h"
 #include "testing/TestModes.h"
 
 namespace rig::lab {
@@ -29,13 +30,8 @@ const char* const kBlocks =
     "FROM lab_programme_blocks b LEFT JOIN lab_inspections i USING (programme_id, block_no) "
     "WHERE b.programme_id = $1::uuid ORDER BY b.block_no";
 
-QString Cell(const PGresult* r, int row, int col) { return QString::fromUtf8(PQgetvalue(r, row, col)); }
-int64_t Int(const PGresult* r, int row, int col) { return QByteArray(PQgetvalue(r, row, col)).toLongLong(); }
-double Real(const PGresult* r, int row, int col) { return QByteArray(PQgetvalue(r, row, col)).toDouble(); }
-bool Null(const PGresult* r, int row, int col) { return PQgetisnull(r, row, col); }
 QString TimeText(const PGresult* r, int row, int col) {
-  if (Null(r, row, col)) return QString();
-  return QDateTime::fromMSecsSinceEpoch(Int(r, row, col)).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+  return Time(r, row, col).toString(QStringLiteral("yyyy-MM-dd hh:mm"));  // empty when null
 }
 
 QString CyclesText(const PGresult* r, int row) {
@@ -57,15 +53,8 @@ QString InspectionText(const PGresult* r, int row) {
                      .arg(Cell(r, row, 13), TimeText(r, row, 14), Cell(r, row, 10), InspectionWorkText(i));
   for (const QJsonValue v : QJsonDocument::fromJson(PQgetvalue(r, row, 15)).array()) {
     const QJsonObject o = v.toObject();
-    const Measurement m{o["name"].toString(), o["unit"].toString(), o["value"].toDouble(),
-                        o["low"].toDouble(),  o["high"].toDouble(), o["margin"].toDouble()};
-    text += QStringLiteral("；%1 %2 %3（%4–%5）%6")
-                .arg(m.Name)
-                .arg(m.Value)
-                .arg(m.Unit)
-                .arg(m.Low)
-                .arg(m.High)
-                .arg(JudgementText(Judge(m)));
+    text += QStringLiteral("；") + MeasurementText({o["name"].toString(), o["unit"].toString(), o["value"].toDouble(),
+                                                     o["low"].toDouble(), o["high"].toDouble(), o["margin"].toDouble()});
   }
   return text;
 }

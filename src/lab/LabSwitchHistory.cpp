@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "lab/LabConnection.h"
+#include "lab/PgCells.h"
 
 namespace rig::lab {
 namespace {
@@ -26,12 +27,6 @@ const char* const kHistory =
     " FROM lab_programmes WHERE lower(btrim(out_index)) = lower(btrim($1))"
     "  AND ($2 = '' OR lower(btrim(open_type)) = lower(btrim($2)))"
     ") h ORDER BY t0 NULLS FIRST, kind, rig_name, local_id";
-
-QString Cell(const PGresult* r, int row, int col) { return QString::fromUtf8(PQgetvalue(r, row, col)); }
-int64_t Int(const PGresult* r, int row, int col) { return QByteArray(PQgetvalue(r, row, col)).toLongLong(); }
-QDateTime Time(const PGresult* r, int row, int col) {
-  return PQgetisnull(r, row, col) ? QDateTime() : QDateTime::fromMSecsSinceEpoch(Int(r, row, col));
-}
 
 }  // namespace
 
