@@ -53,6 +53,7 @@ bool TProgrammeRunner::Store() {
   try {
     store_.Save(*programme_, pendingTimes_);
     pendingTimes_.clear();
+    storedAtMs_ = clock_().toMSecsSinceEpoch();
     trouble_.clear();
     return true;
   } catch (const std::exception& e) {
@@ -256,9 +257,14 @@ void TProgrammeRunner::ActionQueued(const ActionRecord& record) {
   if (const std::optional<double> ms = cycleClock_.Action(record.Count, firstOfCycle, arrived))
     programme_->Blocks[run->Block - 1].Cycles.Add(*ms);
   pendingTimes_.push_back({run->Block, OperationOf(*programme_, *run, record.Count), record.ActionNo, arrived});
-  constexpr size_t kTimesPerWrite = 1000;  // a few ms of writing every few minutes of a real rig
-  constexpr size_t kTimesKept = 100000;    // a store that keeps failing must not take the memory
-  if (pendingTimes_.size() >= kTimesPerWrite && !Store() && pendingTimes_.size() >= kTimesKept) {
+  // Stored every 1,000 actions (a fast rig) or every minute (a real rig's
+  // pace), whichever comes first: a kill loses a minute of arrivals and
+  // cycle times at most, and the writing stays a few ms now and then.
+  constexpr size_t kTimesPerWrite = 1000;
+  constexpr int64_t kMsBetweenWrites = 60000;
+  constexpr size_t kTimesKept = 100000;  // a store that keeps failing must not take the memory
+  const bool due = pendingTimes_.size() >= kTimesPerWrite || arrived - storedAtMs_ >= kMsBetweenWrites;
+  if (due && !Store() && pendingTimes_.size() >= kTimesKept) {
     WriteLog(QStringLiteral("工位%1：%2个动作的到达时间无法保存，已丢弃").arg(Station()).arg(pendingTimes_.size()));
     pendingTimes_.clear();
   }

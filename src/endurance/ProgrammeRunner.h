@@ -94,6 +94,7 @@ class TProgrammeRunner : public IRunObserver {
   QString trouble_;
   TCycleClock cycleClock_;
   std::vector<ActionTime> pendingTimes_;  // stored with the programme's next change
+  int64_t storedAtMs_ = 0;                // when the programme was last stored
 };
 
 // At start-up, before the leftover journals are offered: the runs a kill

@@ -227,5 +227,35 @@ TEST(ProgrammeRunner, ABlockTheControllerWentOnWithWhileTheProgramWasDownCountsO
   }
 }
 
+// At a real rig's pace the actions' arrivals and the cycle times reach the
+// file every minute, not only every 1,000 actions: a kill loses a minute of
+// them at most.
+TEST(ProgrammeRunner, AtARealRigsPaceArrivalsAndCycleTimesAreStoredEveryMinute) {
+  rigtest::TempDir dir;
+  LinkedStation s(1, dir.Path());
+  s.Connect(Stored(0, kIgnoreRefusals));
+  TProgrammeRunner runner(s.controller, s.control, dir.Path(), [&] { return s.now; });
+  ASSERT_EQ(runner.Attach(TenCycles()), QString());
+  ASSERT_EQ(runner.StartNextBlock(), QString());  // stored now
+  s.Accepted();
+  const TProgrammeStore store(dir.Path());
+  // An action every 15 s: the fourth is a minute after the start.
+  const std::pair<int, size_t> stored[] = {{1, 0}, {2, 0}, {3, 0}, {4, 4}, {5, 4}, {7, 4}, {8, 8}};
+  int fed = 0;
+  for (const auto& [actions, times] : stored) {
+    for (; fed < actions; ++fed) {
+      s.now = s.now.addSecs(15);
+      s.Status(fed / 2 + 1, fed % 2 == 0 ? kAllClosed : kAllOpen);
+    }
+    SCOPED_TRACE(actions);
+    EXPECT_EQ(store.ActionTimes(runner.Current()->Id).size(), times);
+  }
+  // Cycles 1 to 3 timed (30 s each) by the eighth action's store.
+  const std::optional<Programme> kept = store.Load(runner.Current()->Id);
+  EXPECT_EQ(kept->Blocks[0].Cycles.Cycles, 3);
+  EXPECT_DOUBLE_EQ(kept->Blocks[0].Cycles.MeanMs, 30000);
+  EXPECT_EQ(CumulativeCount(*kept), 4);  // the controller's count with the eighth action
+}
+
 }  // namespace
 }  // namespace rig
