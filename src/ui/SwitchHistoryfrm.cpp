@@ -164,6 +164,8 @@ void TfrmSwitchHistory::ItemDblClick(int row) {
 
 void TfrmSwitchHistory::ShowLabProgramme(const SwitchHistoryItem& item) {
   if (!labRecord) return notifier_.Notice(QStringLiteral("该试验方案在%1上，请在该试验台查看。").arg(item.RigName));
+  if (recordAsked_) return;  // a second double click while the lab answers the first
+  recordAsked_ = true;
   struct Answer {
     std::optional<QString> Record;
     QString Problem;
@@ -181,6 +183,7 @@ void TfrmSwitchHistory::ShowLabProgramme(const SwitchHistoryItem& item) {
         return a;
       },
       [this](Answer a) {
+        recordAsked_ = false;
         unsetCursor();
         if (!a.Problem.isEmpty()) notifier_.Error(QStringLiteral("无法打开实验室数据库中的试验方案：") + a.Problem);
         else if (!a.Record) notifier_.Notice(QStringLiteral("该试验方案已不在实验室数据库中。"));

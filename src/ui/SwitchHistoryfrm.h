@@ -56,6 +56,7 @@ class TfrmSwitchHistory : public QDialog {
   QTableWidget* table_ = nullptr;
   std::vector<SwitchHistoryItem> items_;
   int queries_ = 0;  // a lab answer to an older query is dropped
+  bool recordAsked_ = false;  // another rig's programme record is on its way
 };
 
 // Opens the window modally, queried at once when `query` names a switch.

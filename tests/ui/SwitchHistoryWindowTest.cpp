@@ -93,6 +93,7 @@ TEST_F(SwitchHistoryWindowTest, ListsTheRigsItemsThenMergesTheLabsInTimeOrder) {
     };
     QSignalSpy recorded(&window, &TfrmSwitchHistory::LabRecordAnswered);
     window.ItemDblClick(0);
+    window.ItemDblClick(0);  // again before the lab answered: asked once
     ASSERT_TRUE(recorded.wait(5000));
     EXPECT_EQ(fetched, QStringList{"lab-1"});
     ASSERT_FALSE(notifier.notices.empty());
